@@ -8,6 +8,13 @@ struct Case
     const char* text;
     bool valid;
 };
+
+template<size_t N>
+void expectTable(bool (*check)(const QString&), const Case (&cases)[N])
+{
+    for (const Case& c : cases)
+        EXPECT_EQ(check(QString::fromUtf8(c.text)), c.valid) << c.text;
+}
 } // namespace
 
 TEST(NetValidator, Email)
@@ -27,8 +34,7 @@ TEST(NetValidator, Email)
         {"", false},
         {"ANNA@EXAMPLE.COM", true},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(QvNetValidator::isValidEmail(QString::fromUtf8(c.text)), c.valid) << c.text;
+    expectTable(&QvNetValidator::isValidEmail, cases);
 }
 
 TEST(NetValidator, EmailList)
@@ -42,8 +48,7 @@ TEST(NetValidator, EmailList)
         {"anna@example.com, ben", false},
         {"ben, anna@example.com", false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(QvNetValidator::isValidEmailAlsoMultiple(QString::fromUtf8(c.text)), c.valid) << c.text;
+    expectTable(&QvNetValidator::isValidEmailAlsoMultiple, cases);
 }
 
 TEST(NetValidator, Domain)
@@ -60,8 +65,7 @@ TEST(NetValidator, Domain)
         {"example..com", false},
         {"example.com.", false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(QvNetValidator::isValidDomain(QString::fromUtf8(c.text)), c.valid) << c.text;
+    expectTable(&QvNetValidator::isValidDomain, cases);
 }
 
 TEST(NetValidator, NumericDomain)
@@ -75,6 +79,5 @@ TEST(NetValidator, NumericDomain)
         {"10.20.30.40.50", false},
         {"10.20.30.4a", false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(QvNetValidator::isNumericDomain(QString::fromUtf8(c.text)), c.valid) << c.text;
+    expectTable(&QvNetValidator::isNumericDomain, cases);
 }
