@@ -1,5 +1,8 @@
 #include "toolkit/QvValueTransformers.h"
 
+#include "toolkit/QvDateTagElaborated.h"
+#include "toolkit/QvImgData.h"
+
 #include <cmath>
 #include <limits>
 
@@ -152,6 +155,8 @@ Value QvFilledTrimmedString::transformedValue(const Value& value) const
 void registerQvValueTransformerClasses()
 {
     using T = ValueTransformer;
+    T::registerValueTransformerClass<QvDateTagElaborated>("QvDateTagElaborated");
+    T::registerValueTransformerClass<QvImgData>("QvImgData");
     T::registerValueTransformerClass<QvIntToBool>("QvIntToBool");
     T::registerValueTransformerClass<QvNegateIntToBool>("QvNegateIntToBool");
     T::registerValueTransformerClass<QvOneIfOneInArray>("QvOneIfOneInArray");

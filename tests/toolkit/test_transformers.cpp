@@ -3,7 +3,12 @@
 #include "platform/Binding.h"
 #include "platform/Defaults.h"
 
+#include "toolkit/QvDateTagElaborated.h"
+#include "toolkit/QvImgData.h"
+
+#include <QBuffer>
 #include <QCheckBox>
+#include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -203,6 +208,67 @@ TEST(ValueTransformers, BoundCheckBoxWritesOnlySoundAnswers)
     box.click();
     EXPECT_EQ(defaults.integerForKey("StartupActionTag"), 3);
     EXPECT_TRUE(box.isChecked());
+}
+
+} // namespace
+
+namespace {
+
+TEST(DateTags, FilledFromOneReadingOfTheClock)
+{
+    int readings = 0;
+    QDateTime now(QDate(2026, 12, 8), QTime(9, 5, 7));
+    const QvDateTagElaborated tags([&] {
+        ++readings;
+        return now;
+    });
+    struct {
+        const char* text;
+        const char* expected;
+    } const cases[] = {
+        {"<YY>-<mm>-<dd> <hh>.<ii>.<ss>", "2026-12-08 09.05.07"},
+        {"<yy>", "26"},
+        {"<MM> <DD> <YYYY> <Yy> <mi>", "<MM> <DD> <YYYY> <Yy> <mi>"},
+        {"<dd>/<dd>", "08/08"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        expectSame(tags.transformedValue(Value(c.text)), Value(c.expected), c.text);
+    EXPECT_EQ(readings, int(std::size(cases)));
+    expectSame(tags.transformedValue(kAbsent), Value(""), "absent");
+
+    now = QDateTime(QDate(2005, 1, 2), QTime(23, 0, 0));
+    expectSame(tags.transformedValue(Value("<yy><mm><dd>-<hh>")), Value("050102-23"), "2005");
+}
+
+QByteArray pngOf(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+TEST(ImageData, PassesOnlyImagesEitherWay)
+{
+    QImage image(3, 2, QImage::Format_ARGB32);
+    image.fill(QColor(10, 20, 30));
+    const Value png = Value::data(pngOf(image));
+    const QvImgData t;
+    EXPECT_EQ(t.transformedValueClass(), ValueTransformer::ValueClass::Image);
+    expectSame(t.transformedValue(png), png, "an image");
+    expectSame(t.transformedValue(kAbsent), Value::data({}), "absent is the empty image");
+    expectSame(t.transformedValue(Value::data("no image")), kAbsent, "not an image");
+    expectSame(t.transformedValue(Value("text")), kAbsent, "not data");
+
+    const Value back = t.reverseTransformedValue(png);
+    ASSERT_TRUE(back.isData());
+    const QImage decoded = QImage::fromData(back.dataValue());
+    EXPECT_EQ(decoded.size(), image.size());
+    EXPECT_EQ(decoded.pixelColor(2, 1), QColor(10, 20, 30));
+    expectSame(t.reverseTransformedValue(Value::data({})), Value::data({}), "the empty image");
+    expectSame(t.reverseTransformedValue(Value::data("no image")), kAbsent, "no sound answer");
 }
 
 } // namespace
