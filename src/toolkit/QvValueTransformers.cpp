@@ -1,5 +1,6 @@
 #include "toolkit/QvValueTransformers.h"
 
+#include "toolkit/QvBookmarkTransformers.h"
 #include "toolkit/QvDateTagElaborated.h"
 #include "toolkit/QvImgData.h"
 
@@ -157,6 +158,8 @@ void registerQvValueTransformerClasses()
     using T = ValueTransformer;
     T::registerValueTransformerClass<QvDateTagElaborated>("QvDateTagElaborated");
     T::registerValueTransformerClass<QvImgData>("QvImgData");
+    T::registerValueTransformerClass<QvPathFromBookmark>("QvPathFromBookmark");
+    T::registerValueTransformerClass<QvNameFromBookmark>("QvNameFromBookmark");
     T::registerValueTransformerClass<QvIntToBool>("QvIntToBool");
     T::registerValueTransformerClass<QvNegateIntToBool>("QvNegateIntToBool");
     T::registerValueTransformerClass<QvOneIfOneInArray>("QvOneIfOneInArray");

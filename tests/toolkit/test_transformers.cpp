@@ -3,11 +3,14 @@
 #include "platform/Binding.h"
 #include "platform/Defaults.h"
 
+#include "toolkit/QvBookmark.h"
+#include "toolkit/QvBookmarkTransformers.h"
 #include "toolkit/QvDateTagElaborated.h"
 #include "toolkit/QvImgData.h"
 
 #include <QBuffer>
 #include <QCheckBox>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -269,6 +272,27 @@ TEST(ImageData, PassesOnlyImagesEitherWay)
     EXPECT_EQ(decoded.pixelColor(2, 1), QColor(10, 20, 30));
     expectSame(t.reverseTransformedValue(Value::data({})), Value::data({}), "the empty image");
     expectSame(t.reverseTransformedValue(Value::data("no image")), kAbsent, "no sound answer");
+}
+
+TEST(BookmarkTransformers, PathAndNameOfTheFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Start up.calvorin");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const Value bookmark = Value::data(QvBookmark::bookmarkForURL_RW(QUrl::fromLocalFile(path)));
+    ASSERT_FALSE(bookmark.dataValue().isEmpty());
+    const QvPathFromBookmark pathOf;
+    const QvNameFromBookmark nameOf;
+    expectSame(pathOf.transformedValue(bookmark), Value(path), "path");
+    expectSame(nameOf.transformedValue(bookmark), Value("Start up.calvorin"), "name");
+    expectSame(pathOf.transformedValue(kAbsent), Value(""), "absent path");
+    expectSame(nameOf.transformedValue(kAbsent), Value(""), "absent name");
+    expectSame(pathOf.transformedValue(Value::data("not a bookmark")), kAbsent, "garbage path");
+    ASSERT_TRUE(QFile::remove(path));
+    expectSame(pathOf.transformedValue(bookmark), kAbsent, "file gone");
+    expectSame(nameOf.transformedValue(bookmark), kAbsent, "file gone");
 }
 
 } // namespace
