@@ -6,14 +6,9 @@
 #include <openssl/evp.h>
 
 #include <climits>
-#include <memory>
 
 namespace {
 constexpr int kAesBlock = 16;
-
-struct CipherContextFree {
-    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
-};
 
 void setStatus(int* status, int value)
 {
@@ -23,6 +18,34 @@ void setStatus(int* status, int value)
 } // namespace
 
 namespace CryptoPrimitives {
+
+void CipherContextFree::operator()(EVP_CIPHER_CTX* ctx) const
+{
+    EVP_CIPHER_CTX_free(ctx);
+}
+
+QByteArray runCipher(EVP_CIPHER_CTX* ctx, QByteArrayView input, CipherStep* step)
+{
+    // Room for the whole input and one block of padding.
+    QByteArray output(input.size() + EVP_MAX_BLOCK_LENGTH, Qt::Uninitialized);
+    auto* out = reinterpret_cast<unsigned char*>(output.data());
+    int updated = 0;
+    int finished = 0;
+    *step = CipherStep::UpdateFailed;
+    if (EVP_CipherUpdate(ctx, out, &updated, reinterpret_cast<const unsigned char*>(input.data()),
+                         static_cast<int>(input.size()))
+        == 1) {
+        *step = CipherStep::FinalFailed;
+        if (EVP_CipherFinal_ex(ctx, out + updated, &finished) == 1)
+            *step = CipherStep::Done;
+    }
+    if (*step != CipherStep::Done) {
+        wipe(output);
+        return {};
+    }
+    output.truncate(updated + finished);
+    return output;
+}
 
 QByteArray pbkdf2HmacSha1(QByteArrayView password, QByteArrayView salt, int rounds, int keyLength, int* status)
 {
@@ -52,7 +75,7 @@ QByteArray aes256(QByteArrayView input, const unsigned char* key, const unsigned
     const bool ecb = options & QvCommonCrypto::OptionECBMode;
     const bool padded = options & QvCommonCrypto::OptionPKCS7Padding;
     if (!key || (!ecb && !iv) || (options & ~(QvCommonCrypto::OptionECBMode | QvCommonCrypto::OptionPKCS7Padding))
-        || input.size() > INT_MAX - 2 * kAesBlock) {
+        || input.size() > INT_MAX - 2 * EVP_MAX_BLOCK_LENGTH) {
         setStatus(status, QvCommonCrypto::StatusParamError);
         return {};
     }
@@ -60,7 +83,7 @@ QByteArray aes256(QByteArrayView input, const unsigned char* key, const unsigned
         setStatus(status, QvCommonCrypto::StatusAlignmentError);
         return {};
     }
-    std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree> ctx(EVP_CIPHER_CTX_new());
+    CipherContext ctx(EVP_CIPHER_CTX_new());
     if (!ctx) {
         setStatus(status, QvCommonCrypto::StatusMemoryFailure);
         return {};
@@ -72,27 +95,13 @@ QByteArray aes256(QByteArrayView input, const unsigned char* key, const unsigned
         setStatus(status, QvCommonCrypto::StatusUnspecifiedError);
         return {};
     }
-
-    // One output buffer, written in one pass; room for the padding block.
-    QByteArray output(input.size() + kAesBlock, Qt::Uninitialized);
-    auto* out = reinterpret_cast<unsigned char*>(output.data());
-    int updated = 0;
-    int finished = 0;
-    if (EVP_CipherUpdate(ctx.get(), out, &updated, reinterpret_cast<const unsigned char*>(input.data()),
-                         static_cast<int>(input.size()))
-        != 1) {
-        wipe(output);
-        setStatus(status, QvCommonCrypto::StatusUnspecifiedError);
-        return {};
-    }
-    if (EVP_CipherFinal_ex(ctx.get(), out + updated, &finished) != 1) {
-        // On decryption this is the padding check: a wrong key or damaged data.
-        wipe(output);
-        setStatus(status, decrypt ? QvCommonCrypto::StatusDecodeError : QvCommonCrypto::StatusUnspecifiedError);
-        return {};
-    }
-    output.truncate(updated + finished);
-    setStatus(status, QvCommonCrypto::StatusSuccess);
+    CipherStep step = CipherStep::Done;
+    QByteArray output = runCipher(ctx.get(), input, &step);
+    // A failed final step on decryption is the padding check: a wrong key or
+    // damaged data.
+    setStatus(status, step == CipherStep::Done                         ? QvCommonCrypto::StatusSuccess
+                      : decrypt && step == CipherStep::FinalFailed ? QvCommonCrypto::StatusDecodeError
+                                                                   : QvCommonCrypto::StatusUnspecifiedError);
     return output;
 }
 

@@ -11,8 +11,9 @@
 
 #include <climits>
 #include <cstring>
-#include <memory>
 
+using CryptoPrimitives::CipherContext;
+using CryptoPrimitives::CipherStep;
 using CryptoPrimitives::wipe;
 
 namespace {
@@ -43,17 +44,13 @@ const EVP_CIPHER* blowfishCbc()
     return cipher.blowfishCbc;
 }
 
-struct CipherContextFree {
-    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
-};
-using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree>;
-
 // The key schedule takes 16 bytes: the key's first 16, zero-filled when shorter.
 struct ScheduleKey {
     unsigned char bytes[QvCrypto::kKeyScheduleLength] = {};
     explicit ScheduleKey(const QByteArray& key)
     {
-        std::memcpy(bytes, key.constData(), static_cast<size_t>(qMin<qsizetype>(key.size(), sizeof bytes)));
+        if (!key.isEmpty())
+            std::memcpy(bytes, key.constData(), static_cast<size_t>(qMin<qsizetype>(key.size(), sizeof bytes)));
     }
     ~ScheduleKey() { OPENSSL_cleanse(bytes, sizeof bytes); }
 };
@@ -85,7 +82,7 @@ QByteArray runBlowfish(const QByteArray& input, const QByteArray& key, const QBy
     *errorCode = QvCrypto::NoError;
     if (input.isEmpty())
         return QByteArray("");
-    if (input.size() > INT_MAX - 2 * kBlowfishBlock) {
+    if (input.size() > INT_MAX - 2 * EVP_MAX_BLOCK_LENGTH) {
         *errorCode = QvCrypto::SetupFailed;
         return {};
     }
@@ -94,23 +91,12 @@ QByteArray runBlowfish(const QByteArray& input, const QByteArray& key, const QBy
         *errorCode = QvCrypto::SetupFailed;
         return {};
     }
-    QByteArray output(input.size() + kBlowfishBlock, Qt::Uninitialized);
-    auto* out = reinterpret_cast<unsigned char*>(output.data());
-    int updated = 0;
-    int finished = 0;
-    if (EVP_CipherUpdate(ctx.get(), out, &updated, reinterpret_cast<const unsigned char*>(input.constData()),
-                         static_cast<int>(input.size()))
-        != 1) {
-        wipe(output);
+    CipherStep step = CipherStep::Done;
+    QByteArray output = CryptoPrimitives::runCipher(ctx.get(), input, &step);
+    if (step == CipherStep::UpdateFailed)
         *errorCode = QvCrypto::UpdateFailed;
-        return {};
-    }
-    if (EVP_CipherFinal_ex(ctx.get(), out + updated, &finished) != 1) {
-        wipe(output);
+    else if (step == CipherStep::FinalFailed)
         *errorCode = QvCrypto::FinalFailed;
-        return {};
-    }
-    output.truncate(updated + finished);
     return output;
 }
 
