@@ -1,0 +1,785 @@
+#include "platform/Value.h"
+
+#include <QLocale>
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace {
+
+// Seconds between 1970-01-01 and 2001-01-01, both UTC.
+constexpr double kReferenceDateOffset = 978307200.0;
+
+// Deep comparisons stop here; a deeper (or cyclic) structure compares unequal
+// instead of exhausting the stack.
+constexpr int kMaxCompareDepth = 512;
+
+// Dictionaries up to this size are searched in order; larger ones get a hash.
+constexpr std::size_t kLinearSearchLimit = 16;
+
+template <typename Int>
+Int saturatingFromReal(double d)
+{
+    if (std::isnan(d))
+        return 0;
+    // The bounds are powers of two, so they are exact as doubles.
+    constexpr double lowest = static_cast<double>(std::numeric_limits<Int>::min());
+    if (d <= lowest)
+        return std::numeric_limits<Int>::min();
+    // 2^(bits of Int minus sign bit): the first value past the maximum.
+    const double past = std::ldexp(1.0, std::numeric_limits<Int>::digits);
+    if (d >= past)
+        return std::numeric_limits<Int>::max();
+    return static_cast<Int>(d);
+}
+
+qsizetype skipWhiteSpace(const QString& s)
+{
+    qsizetype i = 0;
+    while (i < s.size() && s.at(i).isSpace())
+        ++i;
+    return i;
+}
+
+// Parses a decimal integer at the start of the string (after white space and
+// an optional sign); the magnitude saturates at `limit`.
+struct ParsedInteger {
+    bool negative = false;
+    quint64 magnitude = 0;
+};
+
+ParsedInteger parseLeadingInteger(const QString& s, quint64 limit)
+{
+    ParsedInteger result;
+    qsizetype i = skipWhiteSpace(s);
+    if (i < s.size() && (s.at(i) == u'+' || s.at(i) == u'-')) {
+        result.negative = s.at(i) == u'-';
+        ++i;
+    }
+    for (; i < s.size(); ++i) {
+        const char16_t c = s.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            break;
+        const quint64 digit = c - u'0';
+        if (result.magnitude > (limit - digit) / 10)
+            result.magnitude = limit;
+        else
+            result.magnitude = result.magnitude * 10 + digit;
+    }
+    return result;
+}
+
+template <typename Int>
+Int stringToSigned(const QString& s)
+{
+    using U = std::make_unsigned_t<Int>;
+    // The negative side reaches one further than the positive side.
+    const quint64 positiveLimit = static_cast<U>(std::numeric_limits<Int>::max());
+    const ParsedInteger p = parseLeadingInteger(s, positiveLimit + 1);
+    if (p.negative)
+        return p.magnitude > positiveLimit ? std::numeric_limits<Int>::min() : -static_cast<Int>(p.magnitude);
+    return p.magnitude > positiveLimit ? std::numeric_limits<Int>::max() : static_cast<Int>(p.magnitude);
+}
+
+quint64 stringToUnsigned(const QString& s, quint64 limit)
+{
+    const ParsedInteger p = parseLeadingInteger(s, limit);
+    // A negative text is below the range: the reading saturates at zero.
+    return p.negative ? 0 : p.magnitude;
+}
+
+double stringToDouble(const QString& s)
+{
+    // The longest prefix that reads as a decimal number, parsed without regard
+    // to the process locale.
+    qsizetype i = skipWhiteSpace(s);
+    std::string text;
+    const auto digitAt = [&](qsizetype k) { return k < s.size() && s.at(k) >= u'0' && s.at(k) <= u'9'; };
+    if (i < s.size() && (s.at(i) == u'+' || s.at(i) == u'-')) {
+        if (s.at(i) == u'-')
+            text += '-';
+        ++i;
+    }
+    bool anyDigit = false;
+    while (digitAt(i)) {
+        text += static_cast<char>(s.at(i++).unicode());
+        anyDigit = true;
+    }
+    if (i < s.size() && s.at(i) == u'.') {
+        text += '.';
+        ++i;
+        while (digitAt(i)) {
+            text += static_cast<char>(s.at(i++).unicode());
+            anyDigit = true;
+        }
+    }
+    if (!anyDigit)
+        return 0.0;
+    if (i < s.size() && (s.at(i) == u'e' || s.at(i) == u'E')) {
+        qsizetype j = i + 1;
+        std::string exponent = "e";
+        if (j < s.size() && (s.at(j) == u'+' || s.at(j) == u'-'))
+            exponent += static_cast<char>(s.at(j++).unicode());
+        if (digitAt(j)) {
+            while (digitAt(j))
+                exponent += static_cast<char>(s.at(j++).unicode());
+            text += exponent;
+        }
+    }
+    double d = 0.0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), d);
+    (void)end;
+    if (ec == std::errc::result_out_of_range) {
+        // Overflow gives infinity, underflow zero, each with its sign.
+        const bool negative = text.front() == '-';
+        const std::size_t e = text.find('e');
+        const bool hugeExponent = e != std::string::npos && text.compare(e + 1, 1, "-") != 0;
+        const double magnitude = hugeExponent || e == std::string::npos ? HUGE_VAL : 0.0;
+        return negative ? -magnitude : magnitude;
+    }
+    return d;
+}
+
+bool stringToBool(const QString& s)
+{
+    qsizetype i = skipWhiteSpace(s);
+    if (i < s.size() && (s.at(i) == u'+' || s.at(i) == u'-'))
+        ++i;
+    while (i < s.size() && s.at(i) == u'0')
+        ++i;
+    if (i >= s.size())
+        return false;
+    const char16_t c = s.at(i).unicode();
+    return c == u'Y' || c == u'y' || c == u'T' || c == u't' || (c >= u'1' && c <= u'9');
+}
+
+// A number as an exact integer (128 bits hold every 64-bit value of either
+// sign) or a real, for comparisons across kinds.
+struct Number {
+    bool isReal = false;
+    __int128 integer = 0;
+    double real = 0.0;
+};
+
+Number numberOf(const Value& v)
+{
+    Number n;
+    switch (v.kind()) {
+    case Value::Kind::Bool:
+        n.integer = v.boolValue() ? 1 : 0;
+        break;
+    case Value::Kind::Int32:
+    case Value::Kind::Int64:
+        n.integer = v.longLongValue();
+        break;
+    case Value::Kind::UInt64:
+        n.integer = static_cast<__int128>(v.unsignedLongLongValue());
+        break;
+    case Value::Kind::Real:
+        n.isReal = true;
+        n.real = v.doubleValue();
+        break;
+    default:
+        break;
+    }
+    return n;
+}
+
+bool realEqualsInteger(double d, __int128 i)
+{
+    if (!std::isfinite(d) || std::trunc(d) != d)
+        return false;
+    // Every 64-bit integer lies well inside ±2^100.
+    if (std::fabs(d) >= std::ldexp(1.0, 100))
+        return false;
+    return static_cast<__int128>(d) == i;
+}
+
+bool numbersEqual(const Value& a, const Value& b)
+{
+    const Number x = numberOf(a);
+    const Number y = numberOf(b);
+    if (x.isReal && y.isReal)
+        return x.real == y.real;
+    if (x.isReal)
+        return realEqualsInteger(x.real, y.integer);
+    if (y.isReal)
+        return realEqualsInteger(y.real, x.integer);
+    return x.integer == y.integer;
+}
+
+QString realDescription(double d)
+{
+    if (std::isnan(d))
+        return QStringLiteral("nan");
+    if (std::isinf(d))
+        return d < 0 ? QStringLiteral("-inf") : QStringLiteral("inf");
+    return QString::number(d, 'g', QLocale::FloatingPointShortest);
+}
+
+} // namespace
+
+bool valueIsEqual(const Value& a, const Value& b, int depth);
+
+namespace {
+
+bool dictionariesEqual(const Dictionary& a, const Dictionary& b, int depth)
+{
+    if (&a == &b)
+        return true;
+    if (a.count() != b.count() || depth > kMaxCompareDepth)
+        return false;
+    for (const auto& [key, value] : a) {
+        if (!b.containsKey(key) || !valueIsEqual(value, b.objectForKey(key), depth + 1))
+            return false;
+    }
+    return true;
+}
+
+bool arraysEqual(const Array& a, const Array& b, int depth)
+{
+    if (&a == &b)
+        return true;
+    if (a.count() != b.count() || depth > kMaxCompareDepth)
+        return false;
+    for (qsizetype i = 0; i < a.count(); ++i) {
+        if (!valueIsEqual(a.objects()[std::size_t(i)], b.objects()[std::size_t(i)], depth + 1))
+            return false;
+    }
+    return true;
+}
+
+bool colorsEqual(const ArchivedColor& a, const ArchivedColor& b, int depth)
+{
+    if (&a == &b)
+        return true;
+    if (depth > kMaxCompareDepth)
+        return false;
+    if (a.colorSpace != b.colorSpace || a.components != b.components || a.catalogName != b.catalogName
+        || a.colorName != b.colorName || bool(a.fallback) != bool(b.fallback))
+        return false;
+    return !a.fallback || colorsEqual(*a.fallback, *b.fallback, depth + 1);
+}
+
+} // namespace
+
+bool valueIsEqual(const Value& a, const Value& b, int depth)
+{
+    if (a.isNumber() || b.isNumber())
+        return a.isNumber() && b.isNumber() && numbersEqual(a, b);
+    if (a.kind() != b.kind())
+        return false;
+    switch (a.kind()) {
+    case Value::Kind::Null:
+        return true;
+    case Value::Kind::String:
+        return std::get<QString>(a.m_value) == std::get<QString>(b.m_value);
+    case Value::Kind::Data:
+        return std::get<QByteArray>(a.m_value) == std::get<QByteArray>(b.m_value);
+    case Value::Kind::Date:
+        return a.dateValue() == b.dateValue();
+    case Value::Kind::Dictionary:
+        return dictionariesEqual(*a.dictionary(), *b.dictionary(), depth);
+    case Value::Kind::Array:
+        return arraysEqual(*a.array(), *b.array(), depth);
+    case Value::Kind::Color:
+        return colorsEqual(*a.color(), *b.color(), depth);
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Value
+
+Value::Value(const QString& string) : m_value(std::in_place_type<QString>, string) {}
+
+Value::Value(const char* utf8)
+{
+    if (utf8)
+        m_value.emplace<QString>(QString::fromUtf8(utf8));
+}
+
+Value::Value(DictionaryRef dictionary)
+{
+    if (dictionary)
+        m_value.emplace<DictionaryRef>(std::move(dictionary));
+}
+
+Value::Value(ArrayRef array)
+{
+    if (array)
+        m_value.emplace<ArrayRef>(std::move(array));
+}
+
+Value::Value(ColorRef color)
+{
+    if (color)
+        m_value.emplace<ColorRef>(std::move(color));
+}
+
+Value Value::boolean(bool b) { return Value(std::in_place_type<bool>, b); }
+Value Value::int32(qint32 i) { return Value(std::in_place_type<qint32>, i); }
+Value Value::int64(qint64 i) { return Value(std::in_place_type<qint64>, i); }
+Value Value::uint64(quint64 u) { return Value(std::in_place_type<quint64>, u); }
+Value Value::real(double d) { return Value(std::in_place_type<double>, d); }
+Value Value::string(const QString& s) { return Value(s); }
+Value Value::data(const QByteArray& d) { return Value(std::in_place_type<QByteArray>, d); }
+Value Value::date(double secondsSince2001) { return Value(std::in_place_type<DateBox>, DateBox{secondsSince2001}); }
+
+Value Value::dateFromDateTime(const QDateTime& dateTime)
+{
+    if (!dateTime.isValid())
+        return Value();
+    return date(static_cast<double>(dateTime.toMSecsSinceEpoch()) / 1000.0 - kReferenceDateOffset);
+}
+
+QDateTime Value::toDateTime() const
+{
+    if (!isDate())
+        return QDateTime();
+    const double ms = std::round((dateValue() + kReferenceDateOffset) * 1000.0);
+    // Far beyond any calendar date a person could mean; also keeps the cast defined.
+    if (!std::isfinite(ms) || std::fabs(ms) > 1.0e17)
+        return QDateTime();
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ms), Qt::UTC);
+}
+
+bool Value::isNumber() const
+{
+    switch (kind()) {
+    case Kind::Bool:
+    case Kind::Int32:
+    case Kind::Int64:
+    case Kind::UInt64:
+    case Kind::Real:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Value::isInteger() const
+{
+    return kind() == Kind::Int32 || kind() == Kind::Int64 || kind() == Kind::UInt64;
+}
+
+int Value::intValue() const
+{
+    switch (kind()) {
+    case Kind::Real:
+        return saturatingFromReal<int>(std::get<double>(m_value));
+    case Kind::String:
+        return stringToSigned<int>(std::get<QString>(m_value));
+    default:
+        // The low 32 bits, as a C cast narrows.
+        return static_cast<int>(static_cast<quint32>(longLongValue()));
+    }
+}
+
+unsigned Value::unsignedIntValue() const
+{
+    switch (kind()) {
+    case Kind::Real:
+        return saturatingFromReal<unsigned>(std::get<double>(m_value));
+    case Kind::String:
+        return static_cast<unsigned>(stringToUnsigned(std::get<QString>(m_value), std::numeric_limits<unsigned>::max()));
+    default:
+        return static_cast<unsigned>(unsignedLongLongValue());
+    }
+}
+
+qint64 Value::longValue() const { return longLongValue(); }
+
+qint64 Value::longLongValue() const
+{
+    switch (kind()) {
+    case Kind::Bool:
+        return std::get<bool>(m_value) ? 1 : 0;
+    case Kind::Int32:
+        return std::get<qint32>(m_value);
+    case Kind::Int64:
+        return std::get<qint64>(m_value);
+    case Kind::UInt64:
+        return static_cast<qint64>(std::get<quint64>(m_value));
+    case Kind::Real:
+        return saturatingFromReal<qint64>(std::get<double>(m_value));
+    case Kind::String:
+        return stringToSigned<qint64>(std::get<QString>(m_value));
+    default:
+        return 0;
+    }
+}
+
+quint64 Value::unsignedLongLongValue() const
+{
+    switch (kind()) {
+    case Kind::UInt64:
+        return std::get<quint64>(m_value);
+    case Kind::Real:
+        return saturatingFromReal<quint64>(std::get<double>(m_value));
+    case Kind::String:
+        return stringToUnsigned(std::get<QString>(m_value), std::numeric_limits<quint64>::max());
+    default:
+        return static_cast<quint64>(longLongValue());
+    }
+}
+
+bool Value::boolValue() const
+{
+    switch (kind()) {
+    case Kind::Real:
+        return std::get<double>(m_value) != 0.0;
+    case Kind::String:
+        return stringToBool(std::get<QString>(m_value));
+    default:
+        return longLongValue() != 0;
+    }
+}
+
+float Value::floatValue() const
+{
+    const double d = doubleValue();
+    // Beyond the float range the reading is an infinity, never undefined.
+    if (d > static_cast<double>(std::numeric_limits<float>::max()))
+        return std::numeric_limits<float>::infinity();
+    if (d < -static_cast<double>(std::numeric_limits<float>::max()))
+        return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(d);
+}
+
+double Value::doubleValue() const
+{
+    switch (kind()) {
+    case Kind::Real:
+        return std::get<double>(m_value);
+    case Kind::String:
+        return stringToDouble(std::get<QString>(m_value));
+    case Kind::UInt64:
+        return static_cast<double>(std::get<quint64>(m_value));
+    default:
+        return static_cast<double>(longLongValue());
+    }
+}
+
+QString Value::stringValue() const
+{
+    switch (kind()) {
+    case Kind::String:
+        return std::get<QString>(m_value);
+    case Kind::Bool:
+        return std::get<bool>(m_value) ? QStringLiteral("1") : QStringLiteral("0");
+    case Kind::Int32:
+        return QString::number(std::get<qint32>(m_value));
+    case Kind::Int64:
+        return QString::number(std::get<qint64>(m_value));
+    case Kind::UInt64:
+        return QString::number(std::get<quint64>(m_value));
+    case Kind::Real:
+        return realDescription(std::get<double>(m_value));
+    default:
+        return QString();
+    }
+}
+
+QByteArray Value::dataValue() const
+{
+    if (const QByteArray* d = std::get_if<QByteArray>(&m_value))
+        return *d;
+    return QByteArray();
+}
+
+double Value::dateValue() const
+{
+    if (const DateBox* d = std::get_if<DateBox>(&m_value))
+        return d->seconds;
+    return 0.0;
+}
+
+DictionaryRef Value::dictionary() const
+{
+    if (const DictionaryRef* d = std::get_if<DictionaryRef>(&m_value))
+        return *d;
+    return nullptr;
+}
+
+ArrayRef Value::array() const
+{
+    if (const ArrayRef* a = std::get_if<ArrayRef>(&m_value))
+        return *a;
+    return nullptr;
+}
+
+ColorRef Value::color() const
+{
+    if (const ColorRef* c = std::get_if<ColorRef>(&m_value))
+        return *c;
+    return nullptr;
+}
+
+bool Value::operator==(const Value& other) const
+{
+    // Scalars by kind and value; references by pointer, which is identity.
+    return m_value == other.m_value;
+}
+
+bool Value::isEqual(const Value& other) const { return valueIsEqual(*this, other, 0); }
+
+Value Value::valueForKey(const QString& key) const
+{
+    if (const DictionaryRef* d = std::get_if<DictionaryRef>(&m_value))
+        return (*d)->objectForKey(key);
+    if (const ArrayRef* a = std::get_if<ArrayRef>(&m_value))
+        return (*a)->valueForKey(key);
+    return Value();
+}
+
+Value Value::valueForKeyPath(const QString& keyPath) const
+{
+    if (const DictionaryRef* d = std::get_if<DictionaryRef>(&m_value))
+        return (*d)->valueForKeyPath(keyPath);
+    if (const ArrayRef* a = std::get_if<ArrayRef>(&m_value))
+        return (*a)->valueForKeyPath(keyPath);
+    return Value();
+}
+
+Value Value::mutableCopy() const
+{
+    if (const DictionaryRef* d = std::get_if<DictionaryRef>(&m_value))
+        return Value((*d)->mutableCopy());
+    if (const ArrayRef* a = std::get_if<ArrayRef>(&m_value))
+        return Value((*a)->mutableCopy());
+    return *this;
+}
+
+// ---------------------------------------------------------------------------
+// Dictionary
+
+DictionaryRef Dictionary::create() { return std::make_shared<Dictionary>(); }
+
+DictionaryRef Dictionary::create(std::initializer_list<Entry> entries)
+{
+    DictionaryRef d = create();
+    d->reserve(static_cast<qsizetype>(entries.size()));
+    for (const Entry& e : entries)
+        d->setObject(e.second, e.first);
+    return d;
+}
+
+void Dictionary::reserve(qsizetype n)
+{
+    if (n > 0)
+        m_entries.reserve(static_cast<std::size_t>(n));
+}
+
+qsizetype Dictionary::find(const QString& key) const
+{
+    if (m_entries.size() <= kLinearSearchLimit) {
+        for (std::size_t i = 0; i < m_entries.size(); ++i) {
+            if (m_entries[i].first == key)
+                return static_cast<qsizetype>(i);
+        }
+        return -1;
+    }
+    if (!m_index) {
+        m_index = std::make_unique<QHash<QString, qsizetype>>();
+        m_index->reserve(static_cast<qsizetype>(m_entries.size()));
+        for (std::size_t i = 0; i < m_entries.size(); ++i)
+            m_index->insert(m_entries[i].first, static_cast<qsizetype>(i));
+    }
+    return m_index->value(key, -1);
+}
+
+QStringList Dictionary::allKeys() const
+{
+    QStringList keys;
+    keys.reserve(count());
+    for (const Entry& e : m_entries)
+        keys.append(e.first);
+    return keys;
+}
+
+Value Dictionary::objectForKey(const QString& key) const
+{
+    const qsizetype i = find(key);
+    return i < 0 ? Value() : m_entries[std::size_t(i)].second;
+}
+
+void Dictionary::setObject(const Value& value, const QString& key)
+{
+    if (value.isNull()) {
+        removeObjectForKey(key);
+        return;
+    }
+    const qsizetype i = find(key);
+    if (i >= 0) {
+        m_entries[std::size_t(i)].second = value;
+        return;
+    }
+    m_entries.emplace_back(key, value);
+    if (m_index)
+        m_index->insert(key, count() - 1);
+}
+
+void Dictionary::removeObjectForKey(const QString& key)
+{
+    const qsizetype i = find(key);
+    if (i < 0)
+        return;
+    m_entries.erase(m_entries.begin() + i);
+    m_index.reset();
+}
+
+void Dictionary::removeAllObjects()
+{
+    m_entries.clear();
+    m_index.reset();
+}
+
+Value Dictionary::valueForKeyPath(const QString& keyPath) const
+{
+    const qsizetype dot = keyPath.indexOf(u'.');
+    if (dot < 0)
+        return objectForKey(keyPath);
+    return objectForKey(keyPath.left(dot)).valueForKeyPath(keyPath.mid(dot + 1));
+}
+
+void Dictionary::setValueForKeyPath(const Value& value, const QString& keyPath)
+{
+    const qsizetype dot = keyPath.indexOf(u'.');
+    if (dot < 0) {
+        setObject(value, keyPath);
+        return;
+    }
+    const Value next = objectForKey(keyPath.left(dot));
+    const QString rest = keyPath.mid(dot + 1);
+    if (const DictionaryRef d = next.dictionary()) {
+        d->setValueForKeyPath(value, rest);
+    } else if (const ArrayRef a = next.array()) {
+        // As on an array of objects: every element that can take the value does.
+        for (const Value& element : *a) {
+            if (const DictionaryRef ed = element.dictionary())
+                ed->setValueForKeyPath(value, rest);
+        }
+    }
+}
+
+DictionaryRef Dictionary::mutableCopy() const
+{
+    DictionaryRef copy = create();
+    copy->m_entries = m_entries;
+    return copy;
+}
+
+bool Dictionary::isEqualToDictionary(const Dictionary& other) const { return dictionariesEqual(*this, other, 0); }
+
+// ---------------------------------------------------------------------------
+// Array
+
+ArrayRef Array::create() { return std::make_shared<Array>(); }
+
+ArrayRef Array::create(std::vector<Value> objects) { return std::make_shared<Array>(std::move(objects)); }
+
+void Array::reserve(qsizetype n)
+{
+    if (n > 0)
+        m_objects.reserve(static_cast<std::size_t>(n));
+}
+
+Value Array::objectAtIndex(qsizetype index) const
+{
+    if (index < 0 || index >= count())
+        return Value();
+    return m_objects[std::size_t(index)];
+}
+
+void Array::addObject(const Value& value) { m_objects.push_back(value); }
+
+void Array::insertObject(const Value& value, qsizetype atIndex)
+{
+    if (atIndex < 0 || atIndex > count())
+        return;
+    m_objects.insert(m_objects.begin() + atIndex, value);
+}
+
+void Array::removeObjectAtIndex(qsizetype index)
+{
+    if (index < 0 || index >= count())
+        return;
+    m_objects.erase(m_objects.begin() + index);
+}
+
+void Array::replaceObjectAtIndex(qsizetype index, const Value& value)
+{
+    if (index < 0 || index >= count())
+        return;
+    m_objects[std::size_t(index)] = value;
+}
+
+void Array::removeObjectIdenticalTo(const Value& value)
+{
+    std::erase_if(m_objects, [&](const Value& v) { return v == value; });
+}
+
+qsizetype Array::indexOfObject(const Value& value) const
+{
+    for (std::size_t i = 0; i < m_objects.size(); ++i) {
+        if (m_objects[i].isEqual(value))
+            return static_cast<qsizetype>(i);
+    }
+    return -1;
+}
+
+qsizetype Array::indexOfObjectIdenticalTo(const Value& value) const
+{
+    for (std::size_t i = 0; i < m_objects.size(); ++i) {
+        if (m_objects[i] == value)
+            return static_cast<qsizetype>(i);
+    }
+    return -1;
+}
+
+ArrayRef Array::mutableCopy() const { return create(m_objects); }
+
+bool Array::isEqualToArray(const Array& other) const { return arraysEqual(*this, other, 0); }
+
+Value Array::valueForKey(const QString& key) const
+{
+    ArrayRef result = create();
+    result->reserve(count());
+    for (const Value& v : m_objects)
+        result->addObject(v.valueForKey(key));
+    return Value(result);
+}
+
+Value Array::valueForKeyPath(const QString& keyPath) const
+{
+    ArrayRef result = create();
+    result->reserve(count());
+    for (const Value& v : m_objects)
+        result->addObject(v.valueForKeyPath(keyPath));
+    return Value(result);
+}
+
+// ---------------------------------------------------------------------------
+// ArchivedColor
+
+bool ArchivedColor::operator==(const ArchivedColor& other) const { return colorsEqual(*this, other, 0); }
+
+ColorRef ArchivedColor::rgb(double r, double g, double b, double a, int colorSpace)
+{
+    auto c = std::make_shared<ArchivedColor>();
+    c->colorSpace = colorSpace;
+    c->components = {r, g, b, a};
+    return c;
+}
+
+ColorRef ArchivedColor::white(double w, double a, int colorSpace)
+{
+    auto c = std::make_shared<ArchivedColor>();
+    c->colorSpace = colorSpace;
+    c->components = {w, a};
+    return c;
+}
