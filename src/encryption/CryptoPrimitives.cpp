@@ -1,0 +1,132 @@
+#include "encryption/CryptoPrimitives.h"
+
+#include "encryption/QvCommonCrypto.h"
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+
+#include <climits>
+
+namespace {
+constexpr int kAesBlock = 16;
+
+void setStatus(int* status, int value)
+{
+    if (status)
+        *status = value;
+}
+} // namespace
+
+namespace CryptoPrimitives {
+
+void CipherContextFree::operator()(EVP_CIPHER_CTX* ctx) const
+{
+    EVP_CIPHER_CTX_free(ctx);
+}
+
+QByteArray runCipher(EVP_CIPHER_CTX* ctx, QByteArrayView input, CipherStep* step)
+{
+    // Room for the whole input and one block of padding.
+    QByteArray output(input.size() + EVP_MAX_BLOCK_LENGTH, Qt::Uninitialized);
+    auto* out = reinterpret_cast<unsigned char*>(output.data());
+    int updated = 0;
+    int finished = 0;
+    *step = CipherStep::UpdateFailed;
+    if (EVP_CipherUpdate(ctx, out, &updated, reinterpret_cast<const unsigned char*>(input.data()),
+                         static_cast<int>(input.size()))
+        == 1) {
+        *step = CipherStep::FinalFailed;
+        if (EVP_CipherFinal_ex(ctx, out + updated, &finished) == 1)
+            *step = CipherStep::Done;
+    }
+    if (*step != CipherStep::Done) {
+        wipe(output);
+        return {};
+    }
+    output.truncate(updated + finished);
+    return output;
+}
+
+QByteArray pbkdf2HmacSha1(QByteArrayView password, QByteArrayView salt, int rounds, int keyLength, int* status)
+{
+    if (rounds < 1 || keyLength < 1 || password.size() > INT_MAX || salt.size() > INT_MAX) {
+        setStatus(status, QvCommonCrypto::StatusParamError);
+        return {};
+    }
+    static const unsigned char nothing = 0;
+    QByteArray key(keyLength, Qt::Uninitialized);
+    const int ok = PKCS5_PBKDF2_HMAC(password.empty() ? reinterpret_cast<const char*>(&nothing) : password.data(),
+                                     static_cast<int>(password.size()),
+                                     salt.empty() ? &nothing : reinterpret_cast<const unsigned char*>(salt.data()),
+                                     static_cast<int>(salt.size()), rounds, EVP_sha1(), keyLength,
+                                     reinterpret_cast<unsigned char*>(key.data()));
+    if (ok != 1) {
+        wipe(key);
+        setStatus(status, QvCommonCrypto::StatusUnspecifiedError);
+        return {};
+    }
+    setStatus(status, QvCommonCrypto::StatusSuccess);
+    return key;
+}
+
+QByteArray aes256(QByteArrayView input, const unsigned char* key, const unsigned char* iv, bool decrypt,
+                  int options, int* status)
+{
+    const bool ecb = options & QvCommonCrypto::OptionECBMode;
+    const bool padded = options & QvCommonCrypto::OptionPKCS7Padding;
+    if (!key || (!ecb && !iv) || (options & ~(QvCommonCrypto::OptionECBMode | QvCommonCrypto::OptionPKCS7Padding))
+        || input.size() > INT_MAX - 2 * EVP_MAX_BLOCK_LENGTH) {
+        setStatus(status, QvCommonCrypto::StatusParamError);
+        return {};
+    }
+    if ((decrypt || !padded) && input.size() % kAesBlock != 0) {
+        setStatus(status, QvCommonCrypto::StatusAlignmentError);
+        return {};
+    }
+    CipherContext ctx(EVP_CIPHER_CTX_new());
+    if (!ctx) {
+        setStatus(status, QvCommonCrypto::StatusMemoryFailure);
+        return {};
+    }
+    if (EVP_CipherInit_ex(ctx.get(), ecb ? EVP_aes_256_ecb() : EVP_aes_256_cbc(), nullptr, key, ecb ? nullptr : iv,
+                          decrypt ? 0 : 1)
+            != 1
+        || EVP_CIPHER_CTX_set_padding(ctx.get(), padded ? 1 : 0) != 1) {
+        setStatus(status, QvCommonCrypto::StatusUnspecifiedError);
+        return {};
+    }
+    CipherStep step = CipherStep::Done;
+    QByteArray output = runCipher(ctx.get(), input, &step);
+    // A failed final step on decryption is the padding check: a wrong key or
+    // damaged data.
+    setStatus(status, step == CipherStep::Done                         ? QvCommonCrypto::StatusSuccess
+                      : decrypt && step == CipherStep::FinalFailed ? QvCommonCrypto::StatusDecodeError
+                                                                   : QvCommonCrypto::StatusUnspecifiedError);
+    return output;
+}
+
+void cleanse(QByteArray& bytes)
+{
+    if (!bytes.isEmpty() && bytes.isDetached())
+        OPENSSL_cleanse(bytes.data(), static_cast<size_t>(bytes.size()));
+}
+
+void cleanse(QString& text)
+{
+    if (!text.isEmpty() && text.isDetached())
+        OPENSSL_cleanse(text.data(), static_cast<size_t>(text.size()) * sizeof(QChar));
+}
+
+void wipe(QByteArray& bytes)
+{
+    cleanse(bytes);
+    bytes.clear();
+}
+
+void wipe(QString& text)
+{
+    cleanse(text);
+    text.clear();
+}
+
+} // namespace CryptoPrimitives

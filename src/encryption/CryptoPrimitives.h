@@ -1,0 +1,44 @@
+#pragma once
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <openssl/types.h>
+
+#include <memory>
+
+// The cipher library calls behind both engines, kept apart so that they can be
+// checked against published test vectors with raw keys and any round count.
+// Status values are those of QvCommonCrypto (0 success).
+namespace CryptoPrimitives {
+
+// PBKDF2 with HMAC-SHA1. Empty result and a non-zero status on failure.
+QByteArray pbkdf2HmacSha1(QByteArrayView password, QByteArrayView salt, int rounds, int keyLength, int* status);
+
+// One AES-256 pass over the whole input. `key` holds 32 bytes; `iv` 16 bytes
+// (unused in ECB mode). `options` is a mask of QvCommonCrypto::Option. Null
+// result and a non-zero status on failure; no partial plaintext is left behind.
+QByteArray aes256(QByteArrayView input, const unsigned char* key, const unsigned char* iv, bool decrypt,
+                  int options, int* status);
+
+struct CipherContextFree {
+    void operator()(EVP_CIPHER_CTX* ctx) const;
+};
+using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree>;
+
+enum class CipherStep { Done, UpdateFailed, FinalFailed };
+
+// Runs an initialised context over the whole input, in one pass into one
+// buffer. On failure `step` tells which step failed, and the result is null
+// with the partial output cleansed.
+QByteArray runCipher(EVP_CIPHER_CTX* ctx, QByteArrayView input, CipherStep* step);
+
+// Overwrites the contents with zeros in place, unless another holder still
+// shares them (then they are not ours to change).
+void cleanse(QByteArray& bytes);
+void cleanse(QString& text);
+// Cleanses, then lets the buffer go.
+void wipe(QByteArray& bytes);
+void wipe(QString& text);
+
+} // namespace CryptoPrimitives

@@ -1,0 +1,179 @@
+#include "encryption/QvCommonCrypto.h"
+
+#include "encryption/CryptoPrimitives.h"
+#include "platform/Random.h"
+
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+
+using CryptoPrimitives::wipe;
+
+namespace {
+QvCommonCrypto::SecureRandomSource& testRandomSource()
+{
+    static QvCommonCrypto::SecureRandomSource source;
+    return source;
+}
+
+void setStatus(int* status, int value)
+{
+    if (status)
+        *status = value;
+}
+} // namespace
+
+QvCommonCrypto::QvCommonCrypto()
+    : QvCommonCrypto(QString())
+{
+}
+
+QvCommonCrypto::QvCommonCrypto(const QString& password)
+    : m_password(password)
+{
+    recalcIV_Salt_AESKey();
+}
+
+QvCommonCrypto::~QvCommonCrypto()
+{
+    forgetKey();
+    wipe(m_password);
+}
+
+void QvCommonCrypto::setPassword(const QString& password)
+{
+    wipe(m_password);
+    m_password = password;
+}
+
+void QvCommonCrypto::forgetKey()
+{
+    wipe(m_AESKey);
+}
+
+int QvCommonCrypto::recalcIV_Salt_AESKey()
+{
+    m_IV = randomDataOfLength(kIVLength);
+    m_salt = randomDataOfLength(kSaltLength);
+    if (m_IV.size() != kIVLength || m_salt.size() != kSaltLength) {
+        m_IV.clear();
+        m_salt.clear();
+        forgetKey();
+        return StatusRandomFailure;
+    }
+    int status = StatusSuccess;
+    forgetKey();
+    m_AESKey = AESKeyForPassword(m_password, m_salt, &status);
+    return status;
+}
+
+void QvCommonCrypto::setPasswordToDecrypt(const QString& password, const QByteArray& iv, const QByteArray& salt)
+{
+    setPassword(password);
+    m_IV = iv;
+    m_salt = salt;
+}
+
+int QvCommonCrypto::setPasswordToEncrypt(const QString& password)
+{
+    setPassword(password);
+    return recalcIV_Salt_AESKey();
+}
+
+QByteArray QvCommonCrypto::encrypt(const QByteArray& data, int* status)
+{
+    int padding = OptionPKCS7Padding;
+    return doCipher(data, QByteArray(), Encrypt, &padding, status);
+}
+
+QByteArray QvCommonCrypto::decrypt(const QByteArray& data, int* status)
+{
+    int padding = OptionPKCS7Padding;
+    return doCipher(data, QByteArray(), Decrypt, &padding, status);
+}
+
+QByteArray QvCommonCrypto::doCipher(const QByteArray& data, const QByteArray& /*key*/, int operation, int* padding,
+                                    int* status)
+{
+    forgetKey();
+    // A damaged file may lack them; never read past what is there.
+    if (m_IV.size() < kIVLength || m_salt.size() < kSaltLength || (operation != Encrypt && operation != Decrypt)) {
+        setStatus(status, StatusParamError);
+        return {};
+    }
+    int derived = StatusSuccess;
+    m_AESKey = AESKeyForPassword(m_password, m_salt, &derived);
+    if (derived != StatusSuccess) {
+        setStatus(status, derived);
+        return {};
+    }
+
+    int options = padding ? *padding : OptionPKCS7Padding;
+    if (operation == Encrypt && options != OptionECBMode) {
+        options = OptionPKCS7Padding;
+        if (padding)
+            *padding = options;
+    }
+    return CryptoPrimitives::aes256(data, reinterpret_cast<const unsigned char*>(m_AESKey.constData()),
+                                    reinterpret_cast<const unsigned char*>(m_IV.constData()), operation == Decrypt,
+                                    options, status);
+}
+
+QByteArray QvCommonCrypto::encryptKey(const QByteArray& data, const QByteArray& key, int* padding)
+{
+    int status = StatusSuccess;
+    return doCipher(data, key, Encrypt, padding, &status);
+}
+
+QByteArray QvCommonCrypto::decryptKey(const QByteArray& data, const QByteArray& key, int* padding)
+{
+    int status = StatusSuccess;
+    return doCipher(data, key, Decrypt, padding, &status);
+}
+
+QByteArray QvCommonCrypto::randomDataOfLength(int count)
+{
+    if (count < 0)
+        return {};
+    QByteArray bytes(count, '\0');
+    auto* buffer = reinterpret_cast<unsigned char*>(bytes.data());
+    const bool ok = testRandomSource() ? testRandomSource()(buffer, count) : RAND_bytes(buffer, count) == 1;
+    if (!ok)
+        return {};
+    return bytes;
+}
+
+QByteArray QvCommonCrypto::AESKeyForPassword(const QString& password, const QByteArray& salt, int* status)
+{
+    QByteArray utf8 = password.toUtf8();
+    const qsizetype counted = qMin<qsizetype>(password.size(), utf8.size());
+    QByteArray key = CryptoPrimitives::pbkdf2HmacSha1(QByteArrayView(utf8.constData(), counted), salt, kRounds,
+                                                      kKeyLength, status);
+    wipe(utf8);
+    return key;
+}
+
+QByteArray QvCommonCrypto::dataSHA1(const QByteArray& data)
+{
+    QByteArray digest(kSHA1Length, Qt::Uninitialized);
+    unsigned int length = 0;
+    if (EVP_Digest(data.constData(), static_cast<size_t>(data.size()), reinterpret_cast<unsigned char*>(digest.data()),
+                   &length, EVP_sha1(), nullptr)
+            != 1
+        || length != kSHA1Length)
+        return {};
+    return digest;
+}
+
+QString QvCommonCrypto::generateRandom256AsciiString()
+{
+    QString text;
+    text.reserve(kPasswordCheckLength);
+    for (int i = 0; i < kPasswordCheckLength; ++i)
+        text.append(QChar(static_cast<char16_t>(randomInRange(1, 255))));
+    return text;
+}
+
+void QvCommonCrypto::setSecureRandomSourceForTesting(SecureRandomSource source)
+{
+    testRandomSource() = std::move(source);
+}

@@ -1,0 +1,25 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// Single-byte text encodings that Qt's own converters lack. Encoding is strict:
+// a character the encoding has no byte for fails the whole conversion, because
+// the bytes may be a cipher key, where a substituted '?' would silently derive
+// the wrong key.
+class TextEncoding
+{
+public:
+    enum Encoding {
+        MacOSRoman, // with the euro sign at 0xDB and the Apple logo at 0xF0
+    };
+
+    // The bytes of the text, one per character; none when a character cannot be
+    // encoded (a surrogate half, and so any character beyond the Basic
+    // Multilingual Plane, never can).
+    static std::optional<QByteArray> encode(const QString& text, Encoding encoding);
+
+    // The text of the bytes; none when they are not valid in the encoding (Mac OS
+    // Roman gives a character for every byte, so it always succeeds).
+    static std::optional<QString> decode(const QByteArray& bytes, Encoding encoding);
+};

@@ -1,0 +1,64 @@
+#include "platform/TextEncoding.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+QByteArray allBytes(int from, int to)
+{
+    QByteArray bytes;
+    for (int b = from; b <= to; ++b)
+        bytes.append(static_cast<char>(b));
+    return bytes;
+}
+} // namespace
+
+TEST(TextEncodingMacOSRoman, DecodesTheUpperHalfAsPublished)
+{
+    // The published mapping, written out as characters rather than code points.
+    const QString expected = QString::fromUtf8(
+        u8"ÄÅÇÉÑÖÜáàâäãåçéèêëíìîïñóòôöõúùûü†°¢£§•¶ß®©™´¨≠ÆØ∞±≤≥¥µ∂∑∏π∫ªºΩæø¿¡¬√ƒ≈∆«»…\u00A0"
+        u8"ÀÃÕŒœ–—“”‘’÷◊ÿŸ⁄€‹›ﬁﬂ‡·‚„‰ÂÊÁËÈÍÎÏÌÓÔ\uF8FFÒÚÛÙıˆ˜¯˘˙˚¸˝˛ˇ");
+    ASSERT_EQ(expected.size(), 128);
+    EXPECT_EQ(TextEncoding::decode(allBytes(0x80, 0xFF), TextEncoding::MacOSRoman), expected);
+    EXPECT_EQ(TextEncoding::decode(allBytes(0x00, 0x7F), TextEncoding::MacOSRoman),
+              QString::fromLatin1(allBytes(0x00, 0x7F)));
+}
+
+TEST(TextEncodingMacOSRoman, EveryByteSurvivesDecodeAndEncode)
+{
+    const QByteArray bytes = allBytes(0x00, 0xFF);
+    const auto text = TextEncoding::decode(bytes, TextEncoding::MacOSRoman);
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(TextEncoding::encode(*text, TextEncoding::MacOSRoman), bytes);
+}
+
+TEST(TextEncodingMacOSRoman, EmptyIsAValidTextAndByteString)
+{
+    const auto bytes = TextEncoding::encode(QString(), TextEncoding::MacOSRoman);
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_TRUE(bytes->isEmpty());
+    const auto text = TextEncoding::decode(QByteArray(), TextEncoding::MacOSRoman);
+    ASSERT_TRUE(text.has_value());
+    EXPECT_TRUE(text->isEmpty());
+    EXPECT_FALSE(text->isNull());
+}
+
+TEST(TextEncodingMacOSRoman, RefusesCharactersWithoutAByte)
+{
+    const QString cases[] = {
+        QStringLiteral(u"\u00A4"),            // the currency sign 0xDB held before the euro
+        QStringLiteral(u"pass\u0100"),        // Latin Extended-A
+        QStringLiteral(u"\u5BC6\u7801"),      // CJK
+        QStringLiteral(u"a\U0001F600b"),      // beyond the Basic Multilingual Plane
+        QString(QChar(0xD800)),               // a lone surrogate half
+        QStringLiteral(u"e\u0301"),           // combining accent: only precomposed letters exist
+    };
+    for (const QString& text : cases)
+        EXPECT_FALSE(TextEncoding::encode(text, TextEncoding::MacOSRoman).has_value()) << text.toStdString();
+}
+
+TEST(TextEncodingMacOSRoman, EncodesLettersAndSymbolsToTheirBytes)
+{
+    EXPECT_EQ(TextEncoding::encode(QStringLiteral(u"Caf\u00E9 \u20AC\u221E\u00A0\uF8FF"), TextEncoding::MacOSRoman),
+              QByteArray::fromHex("436166 8e 20 db b0 ca f0"));
+}
