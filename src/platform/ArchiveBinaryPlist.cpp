@@ -259,6 +259,38 @@ QByteArray BinaryPlistReader::data(const Object& data) const
     return m_data.mid(data.start, static_cast<qsizetype>(data.count));
 }
 
+bool BinaryPlistReader::scalar(const Object& o, Value& out) const
+{
+    switch (o.type) {
+    case Type::Null:
+        out = Value();
+        return true;
+    case Type::Bool:
+        out = Value::boolean(o.boolean);
+        return true;
+    case Type::Int:
+        out = o.isUnsigned ? Value::uint64(quint64(o.integer)) : Value::int64(o.integer);
+        return true;
+    case Type::Real:
+        out = Value::real(o.real);
+        return true;
+    case Type::Date:
+        out = Value::date(o.real);
+        return true;
+    case Type::Data:
+        out = Value::data(data(o));
+        return true;
+    case Type::String:
+        out = Value(string(o));
+        return true;
+    case Type::Uid:
+    case Type::Array:
+    case Type::Dict:
+        break;
+    }
+    return false;
+}
+
 bool BinaryPlistReader::stringEquals(const Object& string, QLatin1StringView text) const
 {
     if (string.type != Type::String || string.count != quint64(text.size()))
@@ -353,6 +385,36 @@ BinaryPlistWriter::Index BinaryPlistWriter::addUid(quint64 uid)
     const Index i = add(Kind::Uid, uid, 0);
     m_largeUidIndex.insert(uid, i);
     return i;
+}
+
+bool BinaryPlistWriter::addScalar(const Value& v, Index& out)
+{
+    switch (v.kind()) {
+    case Value::Kind::Bool:
+        out = addBool(v.boolValue());
+        return true;
+    case Value::Kind::Int32:
+    case Value::Kind::Int64:
+        out = addInt(v.longLongValue());
+        return true;
+    case Value::Kind::UInt64:
+        out = addUnsigned(v.unsignedLongLongValue());
+        return true;
+    case Value::Kind::Real:
+        out = addReal(v.doubleValue());
+        return true;
+    case Value::Kind::Date:
+        out = addDate(v.dateValue());
+        return true;
+    case Value::Kind::String:
+        out = addString(v.stringValue());
+        return true;
+    case Value::Kind::Data:
+        out = addData(v.dataValue());
+        return true;
+    default:
+        return false;
+    }
 }
 
 BinaryPlistWriter::Index BinaryPlistWriter::addArray(const std::vector<Index>& elements)

@@ -9,6 +9,8 @@
 // The reader trusts nothing in the bytes: every offset, count and reference is
 // checked against the buffer before it is used.
 
+#include "platform/Value.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -47,6 +49,9 @@ public:
     bool reference(const Object& container, quint64 i, quint64& out, QString* error) const;
     QString string(const Object& string) const;
     QByteArray data(const Object& data) const;
+    // The value of anything but a reference, array or dictionary: integers as
+    // Int64, or UInt64 when stored unsigned. False for those three.
+    bool scalar(const Object& o, Value& out) const;
     // Whether a string object holds exactly this ASCII text, without decoding it.
     bool stringEquals(const Object& string, QLatin1StringView text) const;
 
@@ -79,6 +84,8 @@ public:
     // callers that store each distinct string once anyway.
     Index addString(const QString& string, bool unique = true);
     Index addUid(quint64 uid);
+    // Strings, byte strings, numbers and dates; false for any other kind.
+    bool addScalar(const Value& v, Index& out);
     Index addArray(const std::vector<Index>& elements);
     Index addDict(const std::vector<Index>& keys, const std::vector<Index>& values);
     // A place for a container whose elements are known only later.

@@ -192,20 +192,22 @@ private:
             uid = inlineObject(m_dataUids, v.dataValue(), [&] { return m_plist.addData(v.dataValue()); });
             return true;
         case Value::Kind::Bool:
-            uid = inlineObject(m_numberUids[0], quint64(v.boolValue()), [&] { return m_plist.addBool(v.boolValue()); });
-            return true;
         case Value::Kind::Int32:
         case Value::Kind::Int64:
-            uid = inlineObject(m_numberUids[1], quint64(v.longLongValue()), [&] { return m_plist.addInt(v.longLongValue()); });
-            return true;
         case Value::Kind::UInt64:
-            uid = inlineObject(m_numberUids[2], v.unsignedLongLongValue(),
-                               [&] { return m_plist.addUnsigned(v.unsignedLongLongValue()); });
+        case Value::Kind::Real: {
+            // Kept apart by kind, so that 1, 1.0 and true stay three objects.
+            const int group = v.kind() == Value::Kind::Int32 ? int(Value::Kind::Int64) : int(v.kind());
+            const quint64 bits = v.kind() == Value::Kind::Real ? std::bit_cast<quint64>(v.doubleValue())
+                : v.kind() == Value::Kind::UInt64              ? v.unsignedLongLongValue()
+                                                               : quint64(v.longLongValue());
+            uid = inlineObject(m_numberUids, std::pair(group, bits), [&] {
+                Index i = 0;
+                m_plist.addScalar(v, i);
+                return i;
+            });
             return true;
-        case Value::Kind::Real:
-            uid = inlineObject(m_numberUids[3], std::bit_cast<quint64>(v.doubleValue()),
-                               [&] { return m_plist.addReal(v.doubleValue()); });
-            return true;
+        }
         case Value::Kind::Date:
             uid = inlineObject(m_dateUids, std::bit_cast<quint64>(v.dateValue()), [&] {
                 const quint64 cls = classUid(QStringLiteral("NSDate"), {QStringLiteral("NSDate"), QStringLiteral("NSObject")});
@@ -357,7 +359,7 @@ private:
     QHash<const void*, quint64> m_identityUids;
     QHash<QString, quint64> m_stringUids;
     QHash<QByteArray, quint64> m_dataUids;
-    QHash<quint64, quint64> m_numberUids[4]; // bool, signed, unsigned, real
+    QHash<std::pair<int, quint64>, quint64> m_numberUids;
     QHash<quint64, quint64> m_dateUids;
     QHash<QString, quint64> m_classUids;
     quint64 m_nullUid = 0;
@@ -483,31 +485,7 @@ private:
     }
 
     // Strings, numbers, byte strings and dates stored in place.
-    bool inlineValue(const Object& o, Value& out) const
-    {
-        switch (o.type) {
-        case Type::String:
-            out = Value(m_plist.string(o));
-            return true;
-        case Type::Data:
-            out = Value::data(m_plist.data(o));
-            return true;
-        case Type::Int:
-            out = o.isUnsigned ? Value::uint64(quint64(o.integer)) : Value::int64(o.integer);
-            return true;
-        case Type::Real:
-            out = Value::real(o.real);
-            return true;
-        case Type::Bool:
-            out = Value::boolean(o.boolean);
-            return true;
-        case Type::Date:
-            out = Value::date(o.real);
-            return true;
-        default:
-            return false;
-        }
-    }
+    bool inlineValue(const Object& o, Value& out) const { return o.type != Type::Null && m_plist.scalar(o, out); }
 
     // The keys of an object's dictionary that the reader knows, found in one pass.
     struct Fields {

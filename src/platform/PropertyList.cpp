@@ -146,38 +146,16 @@ public:
         if (!m_reader.object(index, o, error))
             return false;
         using T = BinaryPlistReader::Type;
-        switch (o.type) {
-        case T::Null:
-            out = Value();
-            return true;
-        case T::Bool:
-            out = Value::boolean(o.boolean);
-            return true;
-        case T::Int:
-            out = o.isUnsigned ? Value::uint64(quint64(o.integer)) : Value::int64(o.integer);
-            return true;
-        case T::Real:
-            out = Value::real(o.real);
-            return true;
-        case T::Date:
-            out = Value::date(o.real);
-            return true;
-        case T::Uid:
+        if (o.type == T::Uid) {
             out = uidValue(o.uid);
             return true;
-        case T::Data:
+        }
+        if (m_reader.scalar(o, out)) {
             // Shared byte strings and strings are made once, however often
             // they are referred to.
-            out = Value::data(m_reader.data(o));
-            m_cache.insert(index, out);
+            if (o.type == T::Data || o.type == T::String)
+                m_cache.insert(index, out);
             return true;
-        case T::String:
-            out = Value(m_reader.string(o));
-            m_cache.insert(index, out);
-            return true;
-        case T::Array:
-        case T::Dict:
-            break;
         }
         if (m_inProgress[index])
             return fail(error, QStringLiteral("property list contains itself"));
@@ -236,37 +214,12 @@ public:
     {
         if (depth > PropertyList::kMaxDepth)
             return fail(error, QStringLiteral("property list is nested too deeply (or contains itself)"));
-        switch (v.kind()) {
-        case Value::Kind::Null:
+        if (m_writer.addScalar(v, out))
+            return true;
+        if (v.isNull())
             return fail(error, QStringLiteral("property lists cannot hold an absent value"));
-        case Value::Kind::Color:
+        if (v.isColor())
             return fail(error, QStringLiteral("property lists cannot hold a colour"));
-        case Value::Kind::Bool:
-            out = m_writer.addBool(v.boolValue());
-            return true;
-        case Value::Kind::Int32:
-        case Value::Kind::Int64:
-            out = m_writer.addInt(v.longLongValue());
-            return true;
-        case Value::Kind::UInt64:
-            out = m_writer.addUnsigned(v.unsignedLongLongValue());
-            return true;
-        case Value::Kind::Real:
-            out = m_writer.addReal(v.doubleValue());
-            return true;
-        case Value::Kind::Date:
-            out = m_writer.addDate(v.dateValue());
-            return true;
-        case Value::Kind::String:
-            out = m_writer.addString(v.stringValue());
-            return true;
-        case Value::Kind::Data:
-            out = m_writer.addData(v.dataValue());
-            return true;
-        case Value::Kind::Dictionary:
-        case Value::Kind::Array:
-            break;
-        }
         // A collection met twice is written once and referred to twice.
         const void* identity = v.isArray() ? static_cast<const void*>(v.array().get()) : v.dictionary().get();
         const auto seen = m_written.constFind(identity);
