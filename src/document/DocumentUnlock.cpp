@@ -67,17 +67,9 @@ int decryptCurrent(const StoredDocument& stored, const QString& password, Unlock
         || !(creationDate.isDate() || creationDate.isNull()))
         return DocumentUnlock::kContentDamaged;
 
-    // Each record becomes a dictionary of its own: an archive may share one object
-    // between the records and the categories, and linking such a record to its
-    // category would make the two contain each other.
-    const ArrayRef ownRecords = Array::create();
-    ownRecords->reserve(records.array()->count());
-    for (const Value& record : *records.array())
-        ownRecords->addObject(Value(record.dictionary()->mutableCopy()));
-
     if (DocumentFile::isFlagResetVersion(stored.version))
         DocumentUnlock::resetCaptionFlags(*labels.dictionary());
-    out.records = ownRecords;
+    out.records = records.array();
     out.categories = categories.array();
     out.labels = labels.dictionary();
     out.creationDate = creationDate;

@@ -52,11 +52,19 @@ inline DictionaryRef record(const QString& first, const QString& last, const Dic
     return r;
 }
 
+// The LabelDictionary of a new document.
 inline DictionaryRef defaultLabels()
 {
-    const DictionaryRef labels = Dictionary::create({{QStringLiteral("category"), Value("Category:")},
-                                                     {QStringLiteral("firstName"), Value("First name:")},
-                                                     {QStringLiteral("note"), Value("Note")}});
+    const DictionaryRef labels = Dictionary::create();
+    const std::pair<const char*, const char*> captions[] = {
+        {"category", "Category:"},         {"firstName", "First name:"},      {"lastName", "Last name:"},
+        {"company", "Company:"},           {"phoneWork", "Phone work:"},      {"faxWork", "Fax work:"},
+        {"emailWork", "Email work:"},      {"addressWork", "Address work:"},  {"webWork", "Web work:"},
+        {"phonePersonal", "Phone personal:"}, {"faxPersonal", "Fax personal:"}, {"mobile", "Mobile personal:"},
+        {"pager", "Mobile work"},          {"emailPersonal", "Email personal:"}, {"webPersonal", "Web personal:"},
+        {"addressPersonal", "Address personal:"}, {"note", "Note"}};
+    for (const auto& [key, caption] : captions)
+        labels->setObject(Value(QString::fromUtf8(caption)), QLatin1String(key));
     DocumentUnlock::resetCaptionFlags(*labels);
     return labels;
 }
