@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/DocumentController.h"
 #include "platform/DocumentWindow.h"
 
 #include <QByteArray>
@@ -10,7 +11,6 @@
 #include <memory>
 #include <optional>
 
-class DocumentController;
 class QAction;
 class QPrinter;
 class QUndoStack;
