@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 
 namespace {
 
@@ -250,46 +251,42 @@ DocumentFile::ReadResult DocumentFile::read(const QByteArray& bytes, StoredDocum
     return ReadResult::Read;
 }
 
-ArrayRef DocumentFile::getCopyOfContentArrayForSaveOperation(const ArrayRef& records)
+namespace {
+// A new array of a copy of each dictionary of `source` (sharing its values),
+// changed by `adjust`; anything else is kept as it is.
+ArrayRef copyEach(const ArrayRef& source, const std::function<void(Dictionary&)>& adjust)
 {
     ArrayRef copy = Array::create();
-    if (!records)
+    if (!source)
         return copy;
-    copy->reserve(records->count());
-    for (const Value& value : *records) {
-        const DictionaryRef record = value.dictionary();
-        if (!record) {
+    copy->reserve(source->count());
+    for (const Value& value : *source) {
+        const DictionaryRef dictionary = value.dictionary();
+        if (!dictionary) {
             copy->addObject(value);
             continue;
         }
-        const DictionaryRef saved = record->mutableCopy();
-        const Value category = saved->objectForKey(kCategoryPtr);
-        const DictionaryRef categoryRecord = category.dictionary();
-        const qint64 uniqueID = categoryRecord ? categoryRecord->objectForKey(kCatUniqueID).longLongValue() : 0;
-        saved->setObject(Value::int64(uniqueID), kCatUniqueID);
-        saved->removeObjectForKey(kCategoryPtr);
+        const DictionaryRef saved = dictionary->mutableCopy();
+        adjust(*saved);
         copy->addObject(Value(saved));
     }
     return copy;
 }
+} // namespace
+
+ArrayRef DocumentFile::getCopyOfContentArrayForSaveOperation(const ArrayRef& records)
+{
+    return copyEach(records, [](Dictionary& record) {
+        const DictionaryRef category = record.objectForKey(kCategoryPtr).dictionary();
+        const qint64 uniqueID = category ? category->objectForKey(kCatUniqueID).longLongValue() : 0;
+        record.setObject(Value::int64(uniqueID), kCatUniqueID);
+        record.removeObjectForKey(kCategoryPtr);
+    });
+}
 
 ArrayRef DocumentFile::getCopyOfCategoryArrayForSaveOperation(const ArrayRef& categories)
 {
-    ArrayRef copy = Array::create();
-    if (!categories)
-        return copy;
-    copy->reserve(categories->count());
-    for (const Value& value : *categories) {
-        const DictionaryRef category = value.dictionary();
-        if (!category) {
-            copy->addObject(value);
-            continue;
-        }
-        const DictionaryRef saved = category->mutableCopy();
-        saved->removeObjectForKey(kRecords);
-        copy->addObject(Value(saved));
-    }
-    return copy;
+    return copyEach(categories, [](Dictionary& category) { category.removeObjectForKey(kRecords); });
 }
 
 int DocumentFile::encryptContent(const DocumentContent& content, const QString& password,

@@ -4,6 +4,11 @@
 
 #include "document/DocumentWindowFrame.h"
 
+#include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
 using namespace filetest;
 
 namespace {
@@ -454,4 +459,39 @@ TEST(DocumentWindowFrame, ShrinkingForTheLockKeepsTheTopEdge)
 {
     const StoredFrame shrunk = DocumentWindowFrame::shrunkKeepingTopEdge({50, 100, 900, 600.7}, QSize(500, 400));
     EXPECT_EQ(shrunk, (StoredFrame{50, 300, 500, 400}));
+}
+
+// ---- interchange ------------------------------------------------------------------------
+
+
+TEST(DocumentFileInterchange, TheIndependentReaderOpensWhatTheWriterWrote)
+{
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    if (python.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+        GTEST_SKIP() << "python3 and openssl run the independent reader";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("written.calvorin"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QString password = QStringLiteral("Schlüssel-2024");
+    file.write(writtenFile(sampleContent(2), password, DocumentFile::windowStateDictionary({1, 2, 3, 4}, true)));
+    file.close();
+
+    QProcess reader;
+    reader.start(python, {fixturePath(QStringLiteral("check_document.py")), path, password});
+    ASSERT_TRUE(reader.waitForFinished(60000));
+    ASSERT_EQ(reader.exitCode(), 0) << reader.readAllStandardError().toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
+    EXPECT_EQ(json.value("appversion").toInt(), 30600);
+    EXPECT_EQ(json.value("latestPlatform").toString(), QStringLiteral("OSX"));
+    const QJsonArray records = json.value("records").toArray();
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(records[1].toObject().value("addressWork").toString(), QStringLiteral("Zoë Müller, Hauptstraße 1"));
+    EXPECT_EQ(records[1].toObject().value("cat_uniqueID").toInt(), 2);
+    EXPECT_EQ(json.value("categories").toArray().size(), 3);
+    EXPECT_EQ(json.value("creationDate").toDouble(), 699999999.75);
+
+    reader.start(python, {fixturePath(QStringLiteral("check_document.py")), path, QStringLiteral("Schlussel-2024")});
+    ASSERT_TRUE(reader.waitForFinished(60000));
+    EXPECT_NE(reader.exitCode(), 0);
 }
