@@ -1,0 +1,169 @@
+#include "platform/Alert.h"
+
+#include "platform/MainQueue.h"
+#include "platform/Sheet.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTextDocument>
+
+namespace {
+const char* const kAnswerProperty = "alertAnswer";
+
+bool inTest()
+{
+    return QStandardPaths::isTestModeEnabled();
+}
+
+QString plainLabelText(const QString& text)
+{
+    // The informative label guesses its format; texts that carry file names must not turn into markup.
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+}
+
+QMessageBox::ButtonRole roleFor(const QString& title, int index)
+{
+    if (title == QLatin1String("Cancel"))
+        return QMessageBox::RejectRole;
+    if (title == QLatin1String("Don't Save"))
+        return QMessageBox::DestructiveRole;
+    return index == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole;
+}
+
+QMessageBox* makeBox(const Alert& alert, QWidget* parent)
+{
+    auto* box = new QMessageBox(parent);
+    switch (alert.alertStyle()) {
+    case Alert::WarningStyle: box->setIcon(QMessageBox::Warning); break;
+    case Alert::InformationalStyle: box->setIcon(QMessageBox::Information); break;
+    case Alert::CriticalStyle: box->setIcon(QMessageBox::Critical); break;
+    }
+    box->setWindowTitle(QGuiApplication::applicationDisplayName());
+    box->setTextFormat(Qt::PlainText);
+    box->setText(alert.messageText());
+    box->setInformativeText(plainLabelText(alert.informativeText()));
+    const QStringList titles = alert.buttonTitles();
+    for (int i = 0; i < titles.size(); ++i) {
+        QPushButton* button = box->addButton(titles[i], roleFor(titles[i], i));
+        button->setProperty(kAnswerProperty, Alert::FirstButtonReturn + i);
+        if (i == 0)
+            box->setDefaultButton(button);
+        if (titles[i] == QLatin1String("Cancel"))
+            box->setEscapeButton(button);
+    }
+    return box;
+}
+
+int answerOf(QMessageBox* box)
+{
+    QAbstractButton* clicked = box->clickedButton();
+    return clicked ? clicked->property(kAnswerProperty).toInt() : Alert::ModalResponseAbort;
+}
+
+ShownAlert describe(const Alert& alert, bool asSheet, QWidget* window)
+{
+    return {alert.messageText(), alert.informativeText(), alert.buttonTitles(), alert.alertStyle(), asSheet, window};
+}
+
+// The responder's answer; in a test without one, the cancel code, so that
+// nothing waits for a user who is not there.
+std::optional<int> respond(const ShownAlert& shown, bool mustNotWait)
+{
+    if (AlertResponder* responder = Seam<AlertResponder>::installed())
+        return responder->answer(shown);
+    if (!mustNotWait)
+        return std::nullopt;
+    qWarning("Alert \"%s\" answered with the cancel code: no responder is installed", qPrintable(shown.messageText));
+    return Alert::ModalResponseAbort;
+}
+} // namespace
+
+Alert::Alert(QString messageText, QString informativeText, QStringList buttons, Style style)
+    : m_messageText(std::move(messageText))
+    , m_informativeText(std::move(informativeText))
+    , m_buttons(std::move(buttons))
+    , m_style(style)
+{
+}
+
+QStringList Alert::buttonTitles() const
+{
+    return m_buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : m_buttons;
+}
+
+int Alert::runModal() const
+{
+    const bool nobodyThere = inTest() || QGuiApplication::platformName() == QLatin1String("offscreen");
+    if (std::optional<int> answer = respond(describe(*this, false, nullptr), nobodyThere))
+        return *answer;
+    std::unique_ptr<QMessageBox> box(makeBox(*this, nullptr));
+    box->exec();
+    return answerOf(box.get());
+}
+
+void Alert::beginSheetModalForWindow(QWidget* window, std::function<void(int)> completion) const
+{
+    QMessageBox* box = makeBox(*this, window);
+    Sheet::Options options;
+    options.deleteWhenEnded = true;
+    options.answerFor = [](QDialog* dialog, int) { return answerOf(static_cast<QMessageBox*>(dialog)); };
+    options.presented = [shown = describe(*this, true, window)](QDialog* dialog) {
+        // Answered from the main queue, as a user would: after the code that began the sheet has returned.
+        if (std::optional<int> answer = respond(shown, inTest()))
+            MainQueue::post(dialog, [dialog, code = *answer] { Sheet::end(dialog, code); });
+    };
+    Sheet::begin(box, window, std::move(completion), std::move(options));
+}
+
+ScriptedResponder& ScriptedResponder::answerWith(int response)
+{
+    m_script.push_back([response](const ShownAlert&) { return std::optional<int>(response); });
+    return *this;
+}
+
+ScriptedResponder& ScriptedResponder::answerWithButton(const QString& title)
+{
+    m_script.push_back([title](const ShownAlert& alert) -> std::optional<int> {
+        const int index = alert.buttons.indexOf(title);
+        if (index < 0) {
+            qWarning("ScriptedResponder: alert \"%s\" has no button \"%s\"", qPrintable(alert.messageText), qPrintable(title));
+            return Alert::ModalResponseAbort;
+        }
+        return Alert::FirstButtonReturn + index;
+    });
+    return *this;
+}
+
+ScriptedResponder& ScriptedResponder::showNext()
+{
+    m_script.push_back([](const ShownAlert&) { return std::optional<int>(); });
+    return *this;
+}
+
+QStringList ScriptedResponder::messageTexts() const
+{
+    QStringList texts;
+    for (const ShownAlert& alert : m_alerts)
+        texts.append(alert.messageText);
+    return texts;
+}
+
+std::optional<int> ScriptedResponder::answer(const ShownAlert& alert)
+{
+    m_alerts.append(alert);
+    if (m_script.empty())
+        return defaultAnswer;
+    auto next = std::move(m_script.front());
+    m_script.pop_front();
+    return next(alert);
+}
+
+void ScriptedResponder::sheetPresented(QDialog* sheet, QWidget* window)
+{
+    if (m_sheetHandler)
+        m_sheetHandler(sheet, window);
+}

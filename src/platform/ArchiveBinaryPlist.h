@@ -1,0 +1,117 @@
+#pragma once
+// The binary property-list format ("bplist00") at the level of its object
+// table, shared by the property-list conversion and the keyed archive. Our own
+// code rather than libplist 2.2, which keeps integers without their sign (no
+// telling -1 from 2^64 - 1), dates as whole seconds and microseconds, and
+// copies every shared container; the keyed archive also reads the object table
+// in place, without building a tree first.
+//
+// The reader trusts nothing in the bytes: every offset, count and reference is
+// checked against the buffer before it is used.
+
+#include "platform/Value.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <vector>
+
+class BinaryPlistReader {
+public:
+    enum class Type { Null, Bool, Int, Real, Date, Data, String, Uid, Array, Dict };
+
+    struct Object {
+        Type type = Type::Null;
+        bool boolean = false;
+        // Integers: the value and whether it was stored as an unsigned 128-bit
+        // number (the form that carries values above 2^63 - 1).
+        qint64 integer = 0;
+        bool isUnsigned = false;
+        double real = 0.0; // reals and dates
+        quint64 uid = 0;
+        // Data bytes, string code units, array elements or dictionary pairs.
+        quint64 count = 0;
+        qsizetype start = 0; // where the bytes, characters or references begin
+        bool utf16 = false; // strings
+    };
+
+    // Checks the header, the trailer and the bounds of the offset table.
+    bool open(const QByteArray& data, QString* error);
+
+    quint64 objectCount() const { return m_objectCount; }
+    quint64 topObject() const { return m_topObject; }
+
+    // Decodes the marker of an object and checks that its body lies in the buffer.
+    bool object(quint64 index, Object& out, QString* error) const;
+    // The i-th reference of an array, or of a dictionary's keys followed by its
+    // values; checked against the object count.
+    bool reference(const Object& container, quint64 i, quint64& out, QString* error) const;
+    QString string(const Object& string) const;
+    QByteArray data(const Object& data) const;
+    // The value of anything but a reference, array or dictionary: integers as
+    // Int64, or UInt64 when stored unsigned. False for those three.
+    bool scalar(const Object& o, Value& out) const;
+    // Whether a string object holds exactly this ASCII text, without decoding it.
+    bool stringEquals(const Object& string, QLatin1StringView text) const;
+
+private:
+    quint64 readUnsigned(qsizetype at, int size) const;
+    bool fail(QString* error, const QString& message) const;
+
+    QByteArray m_data;
+    const uchar* m_bytes = nullptr;
+    quint64 m_objectCount = 0;
+    quint64 m_topObject = 0;
+    qsizetype m_offsetTable = 0;
+    int m_offsetSize = 0;
+    int m_refSize = 0;
+};
+
+// Collects objects and writes them as a binary property list. Scalars are
+// stored once per distinct value; containers refer to objects by index.
+class BinaryPlistWriter {
+public:
+    using Index = quint32;
+
+    Index addBool(bool b);
+    Index addInt(qint64 i);
+    Index addUnsigned(quint64 u); // above 2^63 - 1 as a 128-bit integer
+    Index addReal(double d);
+    Index addDate(double secondsSince2001);
+    Index addData(const QByteArray& data);
+    // `unique` false skips the search for an equal string already added, for
+    // callers that store each distinct string once anyway.
+    Index addString(const QString& string, bool unique = true);
+    Index addUid(quint64 uid);
+    // Strings, byte strings, numbers and dates; false for any other kind.
+    bool addScalar(const Value& v, Index& out);
+    Index addArray(const std::vector<Index>& elements);
+    Index addDict(const std::vector<Index>& keys, const std::vector<Index>& values);
+    // A place for a container whose elements are known only later.
+    Index reserve();
+    void setArray(Index at, const std::vector<Index>& elements);
+
+    // The whole file with `top` as its root object.
+    QByteArray finish(Index top) const;
+
+private:
+    enum class Kind : quint8 { Bool, Int, Unsigned, Real, Date, Data, String, Uid, Array, Dict, Reserved };
+    struct Entry {
+        Kind kind;
+        quint64 scalar; // value bits, or the first element in m_refs / the payload index
+        quint64 count; // elements or pairs
+    };
+    Index add(Kind kind, quint64 scalar, quint64 count);
+    Index addUniqueScalar(Kind kind, quint64 bits);
+
+    std::vector<Entry> m_entries;
+    std::vector<Index> m_refs;
+    std::vector<QByteArray> m_data;
+    std::vector<QString> m_strings;
+    QHash<QString, Index> m_stringIndex;
+    QHash<QByteArray, Index> m_dataIndex;
+    QHash<quint64, Index> m_scalarIndex[5]; // Bool, Int, Unsigned, Real, Date
+    std::vector<Index> m_uidIndex; // by UID value, for the small ones archives use
+    QHash<quint64, Index> m_largeUidIndex;
+};

@@ -1,0 +1,397 @@
+#include "platform/Document.h"
+
+#include "platform/Alert.h"
+#include "platform/DocumentController.h"
+#include "platform/DocumentWindow.h"
+#include "platform/FileChooser.h"
+#include "platform/Sheet.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QUndoStack>
+
+Document::Document(QObject* parent) : QObject(parent), m_undoStack(std::make_unique<QUndoStack>())
+{
+    connect(m_undoStack.get(), &QUndoStack::indexChanged, this, &Document::undoIndexChanged);
+    connect(m_undoStack.get(), &QUndoStack::undoTextChanged, this, &Document::userInterfaceStateChanged);
+    connect(m_undoStack.get(), &QUndoStack::redoTextChanged, this, &Document::userInterfaceStateChanged);
+}
+
+Document::~Document()
+{
+    if (!m_closed && m_controller)
+        m_controller->removeDocument(this);
+    delete m_window;
+}
+
+void Document::setFileURL(const QUrl& url)
+{
+    if (url == m_fileURL)
+        return;
+    m_fileURL = url;
+    emit fileURLChanged();
+    emit userInterfaceStateChanged();
+}
+
+QString Document::displayName() const
+{
+    if (!m_fileURL.isEmpty())
+        return QFileInfo(m_fileURL.toLocalFile()).fileName();
+    return m_untitledNumber <= 1 ? tr("Untitled") : tr("Untitled %1").arg(m_untitledNumber);
+}
+
+void Document::updateChangeCount(ChangeType change)
+{
+    const int before = m_changeCount;
+    switch (change) {
+    case ChangeDone:
+    case ChangeRedone: ++m_changeCount; break;
+    case ChangeUndone: --m_changeCount; break;
+    case ChangeCleared: m_changeCount = 0; break;
+    }
+    if (m_changeCount == before)
+        return;
+    emit changeCountChanged();
+    emit userInterfaceStateChanged();
+}
+
+void Document::undoIndexChanged(int index)
+{
+    const int steps = index - m_undoIndex;
+    m_undoIndex = index;
+    // Emptying the stack (after a revert) moves the index without undoing anything.
+    if (m_undoStack->count() == 0)
+        return;
+    for (int i = 0; i < steps; ++i)
+        updateChangeCount(ChangeDone);
+    for (int i = 0; i > steps; --i)
+        updateChangeCount(ChangeUndone);
+}
+
+bool Document::readFromData(const QByteArray&, const QString& typeName, QString* error)
+{
+    if (error)
+        *error = tr("Documents of type “%1” cannot be read.").arg(typeName);
+    return false;
+}
+
+std::optional<QByteArray> Document::dataOfType(const QString& typeName, QString* error)
+{
+    if (error)
+        *error = tr("Documents of type “%1” cannot be written.").arg(typeName);
+    return std::nullopt;
+}
+
+bool Document::readFromURL(const QUrl& url, const QString& typeName, QString* error)
+{
+    QString why;
+    const QString path = url.toLocalFile();
+    QFile file(path);
+    if (QFileInfo(path).isDir())
+        why = tr("It is a folder, not a document.");
+    else if (!file.open(QIODevice::ReadOnly))
+        why = file.errorString();
+    else {
+        const QByteArray data = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            why = file.errorString();
+        else if (readFromData(data, typeName, &why))
+            return true;
+    }
+    if (error)
+        *error = why;
+    return false;
+}
+
+bool Document::writeToURL(const QUrl& url, const QString& typeName, QString* error)
+{
+    QString why;
+    const std::optional<QByteArray> data = dataOfType(typeName, &why);
+    if (!data) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    // The bytes go to a temporary file beside the target, which replaces the
+    // target only once all of them are on disk.
+    QSaveFile file(url.toLocalFile());
+    if (!file.open(QIODevice::WriteOnly) || file.write(*data) != data->size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+bool Document::revertToContentsOfURL(const QUrl& url, const QString& typeName, QString* error)
+{
+    if (!readFromURL(url, typeName, error))
+        return false;
+    m_undoStack->clear();
+    updateChangeCount(ChangeCleared);
+    emit userInterfaceStateChanged();
+    return true;
+}
+
+void Document::saveDocument()
+{
+    saveDocumentWithCompletion({});
+}
+
+void Document::saveDocumentAs()
+{
+    askForFileAndSave({});
+}
+
+void Document::saveDocumentWithCompletion(std::function<void(bool)> completion)
+{
+    if (m_fileURL.isEmpty())
+        askForFileAndSave(std::move(completion));
+    else
+        saveToURL(m_fileURL, false, std::move(completion));
+}
+
+QString Document::fileExtension() const
+{
+    const QStringList extensions = m_controller ? m_controller->fileExtensionsFromType(m_fileType) : QStringList{};
+    return extensions.value(0);
+}
+
+void Document::askForFileAndSave(std::function<void(bool)> completion)
+{
+    const QString extension = fileExtension();
+    FileChooserOptions options;
+    options.title = m_fileURL.isEmpty() ? tr("Save") : tr("Save As");
+    options.typeDescription = m_controller ? m_controller->displayNameForType(m_fileType) : QString();
+    if (!extension.isEmpty())
+        options.allowedExtensions = {extension};
+    const QFileInfo current(m_fileURL.toLocalFile());
+    options.directory = m_fileURL.isEmpty() ? QString() : current.absolutePath();
+    options.suggestedName = m_fileURL.isEmpty() ? displayName() : current.completeBaseName();
+    if (!extension.isEmpty())
+        options.suggestedName += QLatin1Char('.') + extension;
+    QPointer<Document> guard(this);
+    FileChooser::chooseToSave(windowForSheet(), options, [guard, extension, completion](QString path) {
+        if (!guard)
+            return;
+        if (path.isEmpty()) {
+            if (completion)
+                completion(false);
+            return;
+        }
+        if (!extension.isEmpty() && QFileInfo(path).suffix() != extension)
+            path += QLatin1Char('.') + extension;
+        guard->saveToURL(QUrl::fromLocalFile(path), true, completion);
+    });
+}
+
+void Document::saveToURL(const QUrl& url, bool saveAs, std::function<void(bool)> completion)
+{
+    QString why;
+    Document* holder = m_controller ? m_controller->documentForURL(url) : nullptr;
+    bool written = false;
+    if (holder && holder != this)
+        why = tr("Another open document uses this file; close it first.");
+    else
+        written = writeToURL(url, m_fileType, &why);
+    if (!written) {
+        const QString message = saveAs
+            ? tr("The document “%1” could not be saved as “%2”.").arg(displayName(), QFileInfo(url.toLocalFile()).fileName())
+            : tr("The document “%1” could not be saved.").arg(displayName());
+        presentError(message, why.isEmpty() ? tr("The file could not be written.") : why, [completion] {
+            if (completion)
+                completion(false);
+        });
+        return;
+    }
+    setFileURL(url);
+    updateChangeCount(ChangeCleared);
+    if (completion)
+        completion(true);
+}
+
+void Document::revertDocumentToSaved()
+{
+    if (m_fileURL.isEmpty())
+        return;
+    const Alert alert(tr("Do you want to revert to the most recently saved version of the document “%1”?").arg(displayName()),
+                      tr("Your current changes will be lost."), {tr("Revert"), tr("Cancel")});
+    QPointer<Document> guard(this);
+    alert.beginSheetModalForWindow(windowForSheet(), [guard](int response) {
+        if (!guard || response != Alert::FirstButtonReturn)
+            return;
+        QString why;
+        if (!guard->revertToContentsOfURL(guard->m_fileURL, guard->m_fileType, &why))
+            guard->presentError(tr("The document “%1” could not be reverted.").arg(guard->displayName()), why);
+    });
+}
+
+void Document::canCloseDocument(std::function<void(bool)> completion)
+{
+    if (!isDocumentEdited()) {
+        if (completion)
+            completion(true);
+        return;
+    }
+    // A second request while the question is up waits for the same answer.
+    m_closeQuestionWaiters.push_back(std::move(completion));
+    if (m_closeQuestionWaiters.size() > 1)
+        return;
+    const Alert alert(tr("Do you want to save the changes made to the document “%1”?").arg(displayName()),
+                      tr("Your changes will be lost if you don't save them."),
+                      {tr("Save"), tr("Don't Save"), tr("Cancel")});
+    QPointer<Document> guard(this);
+    alert.beginSheetModalForWindow(windowForSheet(), [guard](int response) {
+        if (!guard)
+            return;
+        auto answer = [guard](bool shouldClose) {
+            if (!guard)
+                return;
+            auto waiters = std::move(guard->m_closeQuestionWaiters);
+            guard->m_closeQuestionWaiters.clear();
+            for (const auto& waiter : waiters)
+                if (waiter)
+                    waiter(shouldClose);
+        };
+        if (response == Alert::FirstButtonReturn)
+            guard->saveDocumentWithCompletion(answer);
+        else
+            answer(response == Alert::SecondButtonReturn);
+    });
+}
+
+void Document::performClose()
+{
+    QPointer<Document> guard(this);
+    canCloseDocument([guard](bool shouldClose) {
+        if (shouldClose && guard)
+            guard->close();
+    });
+}
+
+void Document::close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    emit closing(this);
+    if (m_window) {
+        Sheet::endAll(m_window);
+        m_window->close();
+        m_window->deleteLater();
+    }
+    if (m_controller)
+        m_controller->removeDocument(this);
+    deleteLater();
+}
+
+void Document::makeWindowControllers()
+{
+    if (m_window || m_closed)
+        return;
+    m_window = makeWindow();
+    if (m_window)
+        windowControllerDidLoadNib(m_window);
+}
+
+DocumentWindow* Document::makeWindow()
+{
+    return new DocumentWindow(this);
+}
+
+void Document::showWindows()
+{
+    makeWindowControllers();
+    if (!m_window)
+        return;
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+QWidget* Document::windowForSheet() const
+{
+    return m_window;
+}
+
+bool Document::validateMenuItem(QAction* item)
+{
+    return validateUserInterfaceItem(item);
+}
+
+bool Document::validateUserInterfaceItem(QAction* item)
+{
+    const QString action = item->objectName();
+    if (action == QLatin1String("revertDocumentToSaved"))
+        return !m_fileURL.isEmpty() && isDocumentEdited();
+    if (action == QLatin1String("printDocument"))
+        return printableView() != nullptr;
+    if (action == QLatin1String("undo"))
+        return m_undoStack->canUndo();
+    if (action == QLatin1String("redo"))
+        return m_undoStack->canRedo();
+    return true;
+}
+
+QPrinter* Document::printInfo()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>();
+    return m_printer.get();
+}
+
+void Document::runPageLayout()
+{
+    Sheet::Options options;
+    options.deleteWhenEnded = true;
+    Sheet::begin(new QPageSetupDialog(printInfo(), m_window), m_window, {}, std::move(options));
+}
+
+void Document::printDocument()
+{
+    if (!printableView())
+        return;
+    QPointer<Document> guard(this);
+    Sheet::Options options;
+    options.deleteWhenEnded = true;
+    Sheet::begin(new QPrintDialog(printInfo(), m_window), m_window, [guard](int code) {
+        if (!guard || code != QDialog::Accepted)
+            return;
+        if (!guard->printView(guard->printInfo()))
+            guard->presentError(tr("The document “%1” could not be printed.").arg(guard->displayName()),
+                                tr("The printer could not be used."));
+    }, std::move(options));
+}
+
+bool Document::printView(QPrinter* printer)
+{
+    QWidget* view = printableView();
+    if (!view)
+        return false;
+    QPainter painter;
+    if (!painter.begin(printer))
+        return false;
+    // The view is scaled down to the page's width and, at most, its height.
+    const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
+    const QSize size = view->size();
+    const double scale = std::min({1.0 * printer->resolution() / view->logicalDpiX(), page.width() / size.width(),
+                                   page.height() / size.height()});
+    painter.scale(scale, scale);
+    view->render(&painter);
+    return painter.end();
+}
+
+void Document::presentError(const QString& message, const QString& informative, std::function<void()> done)
+{
+    Alert(message, informative, {tr("OK")}).beginSheetModalForWindow(windowForSheet(), [done](int) {
+        if (done)
+            done();
+    });
+}

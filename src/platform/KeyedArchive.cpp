@@ -1,0 +1,810 @@
+#include "platform/KeyedArchive.h"
+
+#include "platform/ArchiveBinaryPlist.h"
+#include "platform/PropertyList.h"
+
+#include <QHash>
+#include <QLocale>
+
+#include <array>
+#include <cstring>
+#include <bit>
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+constexpr qint64 kArchiveVersion = 100000;
+constexpr int kMaxColorComponents = 64;
+
+bool fail(QString* error, const QString& message)
+{
+    if (error)
+        *error = message;
+    return false;
+}
+
+// The object keys the reader looks for, in the order of kKeyNames.
+enum class Key : int {
+    Class,
+    Keys,
+    Objects,
+    Time,
+    String,
+    Data,
+    ColorSpace,
+    RGB,
+    White,
+    CMYK,
+    Components,
+    CatalogName,
+    ColorName,
+    Color,
+    Count
+};
+
+constexpr std::array<QLatin1StringView, int(Key::Count)> kKeyNames = {
+    QLatin1StringView("$class"),       QLatin1StringView("NS.keys"),      QLatin1StringView("NS.objects"),
+    QLatin1StringView("NS.time"),      QLatin1StringView("NS.string"),    QLatin1StringView("NS.data"),
+    QLatin1StringView("NSColorSpace"), QLatin1StringView("NSRGB"),        QLatin1StringView("NSWhite"),
+    QLatin1StringView("NSCMYK"),       QLatin1StringView("NSComponents"), QLatin1StringView("NSCatalogName"),
+    QLatin1StringView("NSColorName"),  QLatin1StringView("NSColor"),
+};
+
+QString keyName(Key key) { return QString(kKeyNames[std::size_t(key)]); }
+
+// ---------------------------------------------------------------------------
+// Colour component texts: decimal numbers separated by spaces, ended by a NUL.
+// Parsed and printed without regard to the process locale.
+
+std::vector<double> parseComponents(const QByteArray& text)
+{
+    std::vector<double> out;
+    const char* p = text.constData();
+    const char* end = p + text.size();
+    if (const void* nul = std::memchr(p, '\0', std::size_t(text.size())))
+        end = static_cast<const char*>(nul);
+    while (p < end && int(out.size()) < kMaxColorComponents) {
+        while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r'))
+            ++p;
+        if (p == end)
+            break;
+        const char* tokenEnd = p;
+        while (tokenEnd < end && *tokenEnd != ' ' && *tokenEnd != '\t' && *tokenEnd != '\n' && *tokenEnd != '\r')
+            ++tokenEnd;
+        double d = 0;
+        const char* number = *p == '+' ? p + 1 : p;
+        const auto [q, ec] = std::from_chars(number, tokenEnd, d);
+        if (ec != std::errc() || q != tokenEnd || !std::isfinite(d))
+            break; // as a scan stops at the first text that is not a number
+        out.push_back(d);
+        p = tokenEnd;
+    }
+    return out;
+}
+
+QByteArray formatComponents(const std::vector<double>& values)
+{
+    QByteArray text;
+    for (double d : values) {
+        if (!text.isEmpty())
+            text += ' ';
+        text += QString::number(d, 'g', QLocale::FloatingPointShortest).toLatin1();
+    }
+    text += '\0';
+    return text;
+}
+
+// ---------------------------------------------------------------------------
+// Writer
+
+class ArchiveWriter {
+public:
+    using Index = BinaryPlistWriter::Index;
+
+    bool encodeRoot(const Value& root, QByteArray& out, QString* error)
+    {
+        m_objects.push_back(m_plist.addString(QStringLiteral("$null")));
+        quint64 rootUid = 0;
+        if (!root.isNull() && !encode(root, 0, rootUid, error))
+            return false;
+        const Index objects = m_plist.addArray(m_objects);
+        const Index top = m_plist.addDict({key("root")}, {m_plist.addUid(rootUid)});
+        const Index archive = m_plist.addDict(
+            {key("$version"), key("$objects"), key("$archiver"), key("$top")},
+            {m_plist.addInt(kArchiveVersion), objects, m_plist.addString(QStringLiteral("NSKeyedArchiver")), top});
+        out = m_plist.finish(archive);
+        return true;
+    }
+
+private:
+    Index key(const char* name) { return m_plist.addString(QString::fromLatin1(name)); }
+    Index key(Key k) { return m_plist.addString(keyName(k)); }
+
+    quint64 newObject(Index plistIndex)
+    {
+        m_objects.push_back(plistIndex);
+        return m_objects.size() - 1;
+    }
+
+    // Inline objects (strings, numbers, byte strings) are stored once per value.
+    template <typename K, typename MakeIndex>
+    quint64 inlineObject(QHash<K, quint64>& uids, const K& k, MakeIndex make)
+    {
+        const auto found = uids.constFind(k);
+        if (found != uids.constEnd())
+            return *found;
+        const quint64 uid = newObject(make());
+        uids.insert(k, uid);
+        return uid;
+    }
+
+    quint64 classUid(const QString& name, const QStringList& classes)
+    {
+        const auto found = m_classUids.constFind(name);
+        if (found != m_classUids.constEnd())
+            return *found;
+        std::vector<Index> chain;
+        for (const QString& c : classes)
+            chain.push_back(m_plist.addString(c));
+        const Index record = m_plist.addDict({key("$classes"), key("$classname")},
+                                             {m_plist.addArray(chain), m_plist.addString(name)});
+        const quint64 uid = newObject(record);
+        m_classUids.insert(name, uid);
+        return uid;
+    }
+
+    Index uidRef(quint64 uid) { return m_plist.addUid(uid); }
+
+    quint64 nullUid()
+    {
+        if (m_nullUid == 0) {
+            const quint64 cls = classUid(QStringLiteral("NSNull"), {QStringLiteral("NSNull"), QStringLiteral("NSObject")});
+            m_nullUid = newObject(m_plist.addDict({key(Key::Class)}, {uidRef(cls)}));
+        }
+        return m_nullUid;
+    }
+
+    // An element of a collection: the absent value is stored as NSNull.
+    bool encodeElement(const Value& v, int depth, Index& out, QString* error)
+    {
+        quint64 uid = 0;
+        if (v.isNull())
+            uid = nullUid();
+        else if (!encode(v, depth, uid, error))
+            return false;
+        out = uidRef(uid);
+        return true;
+    }
+
+    bool encode(const Value& v, int depth, quint64& uid, QString* error)
+    {
+        if (depth > KeyedArchiver::kMaxDepth)
+            return fail(error, QStringLiteral("keyed archive: the object is nested too deeply"));
+        switch (v.kind()) {
+        case Value::Kind::Null:
+            uid = 0;
+            return true;
+        case Value::Kind::String:
+            uid = inlineObject(m_stringUids, v.stringValue(), [&] { return m_plist.addString(v.stringValue(), false); });
+            return true;
+        case Value::Kind::Data:
+            uid = inlineObject(m_dataUids, v.dataValue(), [&] { return m_plist.addData(v.dataValue()); });
+            return true;
+        case Value::Kind::Bool:
+        case Value::Kind::Int32:
+        case Value::Kind::Int64:
+        case Value::Kind::UInt64:
+        case Value::Kind::Real: {
+            // Kept apart by kind, so that 1, 1.0 and true stay three objects.
+            const int group = v.kind() == Value::Kind::Int32 ? int(Value::Kind::Int64) : int(v.kind());
+            const quint64 bits = v.kind() == Value::Kind::Real ? std::bit_cast<quint64>(v.doubleValue())
+                : v.kind() == Value::Kind::UInt64              ? v.unsignedLongLongValue()
+                                                               : quint64(v.longLongValue());
+            uid = inlineObject(m_numberUids, std::pair(group, bits), [&] {
+                Index i = 0;
+                m_plist.addScalar(v, i);
+                return i;
+            });
+            return true;
+        }
+        case Value::Kind::Date:
+            uid = inlineObject(m_dateUids, std::bit_cast<quint64>(v.dateValue()), [&] {
+                const quint64 cls = classUid(QStringLiteral("NSDate"), {QStringLiteral("NSDate"), QStringLiteral("NSObject")});
+                return m_plist.addDict({key(Key::Time), key(Key::Class)}, {m_plist.addReal(v.dateValue()), uidRef(cls)});
+            });
+            return true;
+        case Value::Kind::Dictionary:
+        case Value::Kind::Array:
+        case Value::Kind::Color:
+            break;
+        }
+
+        const void* identity = v.isDictionary() ? static_cast<const void*>(v.dictionary().get())
+            : v.isArray()                        ? static_cast<const void*>(v.array().get())
+                                                 : static_cast<const void*>(v.color().get());
+        const auto seen = m_identityUids.constFind(identity);
+        if (seen != m_identityUids.constEnd()) {
+            if (*seen == kInProgress)
+                return fail(error, QStringLiteral("keyed archive: the object contains itself"));
+            uid = *seen;
+            return true;
+        }
+        m_identityUids.insert(identity, kInProgress);
+        // The object takes its number before its contents, as the platform's archiver numbers them.
+        uid = newObject(0);
+        Index body = 0;
+        bool ok = false;
+        if (const DictionaryRef d = v.dictionary())
+            ok = encodeDictionary(*d, depth, body, error);
+        else if (const ArrayRef a = v.array())
+            ok = encodeArray(*a, depth, body, error);
+        else
+            ok = encodeColor(*v.color(), depth, body, error);
+        if (!ok)
+            return false;
+        m_objects[uid] = body;
+        m_identityUids.insert(identity, uid);
+        return true;
+    }
+
+    bool encodeDictionary(const Dictionary& d, int depth, Index& out, QString* error)
+    {
+        std::vector<Index> keys, objects;
+        keys.reserve(std::size_t(d.count()));
+        objects.reserve(std::size_t(d.count()));
+        for (const auto& [k, v] : d) {
+            Index keyRef;
+            if (!encodeElement(Value(k), depth + 1, keyRef, error))
+                return false;
+            keys.push_back(keyRef);
+        }
+        for (const auto& [k, v] : d) {
+            Index valueRef;
+            if (!encodeElement(v, depth + 1, valueRef, error))
+                return false;
+            objects.push_back(valueRef);
+        }
+        const quint64 cls = classUid(QStringLiteral("NSMutableDictionary"),
+                                     {QStringLiteral("NSMutableDictionary"), QStringLiteral("NSDictionary"), QStringLiteral("NSObject")});
+        out = m_plist.addDict({key(Key::Keys), key(Key::Objects), key(Key::Class)},
+                              {m_plist.addArray(keys), m_plist.addArray(objects), uidRef(cls)});
+        return true;
+    }
+
+    bool encodeArray(const Array& a, int depth, Index& out, QString* error)
+    {
+        std::vector<Index> objects;
+        objects.reserve(std::size_t(a.count()));
+        for (const Value& v : a) {
+            Index ref;
+            if (!encodeElement(v, depth + 1, ref, error))
+                return false;
+            objects.push_back(ref);
+        }
+        const quint64 cls = classUid(QStringLiteral("NSMutableArray"),
+                                     {QStringLiteral("NSMutableArray"), QStringLiteral("NSArray"), QStringLiteral("NSObject")});
+        out = m_plist.addDict({key(Key::Objects), key(Key::Class)}, {m_plist.addArray(objects), uidRef(cls)});
+        return true;
+    }
+
+    bool encodeColor(const ArchivedColor& c, int depth, Index& out, QString* error)
+    {
+        for (double d : c.components) {
+            if (!std::isfinite(d))
+                return fail(error, QStringLiteral("keyed archive: a colour component is not a finite number"));
+        }
+        // The components a space needs, then alpha when it is not 1.
+        const auto componentText = [&](std::size_t needed) {
+            std::vector<double> values(c.components.begin(), c.components.begin() + std::min(needed, c.components.size()));
+            values.resize(needed, 0.0);
+            if (c.components.size() > needed && c.components[needed] != 1.0)
+                values.push_back(c.components[needed]);
+            return formatComponents(values);
+        };
+        std::vector<Index> keys{key(Key::ColorSpace)};
+        std::vector<Index> values{m_plist.addInt(c.colorSpace)};
+        switch (c.colorSpace) {
+        case 1:
+        case 2:
+            keys.push_back(key(Key::RGB));
+            values.push_back(m_plist.addData(componentText(3)));
+            break;
+        case 3:
+        case 4:
+            keys.push_back(key(Key::White));
+            values.push_back(m_plist.addData(componentText(1)));
+            break;
+        case 5:
+            keys.push_back(key(Key::CMYK));
+            values.push_back(m_plist.addData(componentText(4)));
+            break;
+        case 6: {
+            Index ref;
+            if (!encodeElement(Value(c.catalogName), depth + 1, ref, error))
+                return false;
+            keys.push_back(key(Key::CatalogName));
+            values.push_back(ref);
+            if (!encodeElement(Value(c.colorName), depth + 1, ref, error))
+                return false;
+            keys.push_back(key(Key::ColorName));
+            values.push_back(ref);
+            if (c.fallback) {
+                quint64 uid = 0;
+                if (!encode(Value(c.fallback), depth + 1, uid, error))
+                    return false;
+                keys.push_back(key(Key::Color));
+                values.push_back(uidRef(uid));
+            }
+            break;
+        }
+        case 7:
+            keys.push_back(key(Key::Components));
+            values.push_back(m_plist.addData(formatComponents(c.components)));
+            break;
+        default:
+            return fail(error, QStringLiteral("keyed archive: colour space %1 is not one the archive knows").arg(c.colorSpace));
+        }
+        const quint64 cls = classUid(QStringLiteral("NSColor"), {QStringLiteral("NSColor"), QStringLiteral("NSObject")});
+        keys.push_back(key(Key::Class));
+        values.push_back(uidRef(cls));
+        out = m_plist.addDict(keys, values);
+        return true;
+    }
+
+    static constexpr quint64 kInProgress = ~0ULL;
+
+    BinaryPlistWriter m_plist;
+    std::vector<Index> m_objects; // the plist object of each UID
+    QHash<const void*, quint64> m_identityUids;
+    QHash<QString, quint64> m_stringUids;
+    QHash<QByteArray, quint64> m_dataUids;
+    QHash<std::pair<int, quint64>, quint64> m_numberUids;
+    QHash<quint64, quint64> m_dateUids;
+    QHash<QString, quint64> m_classUids;
+    quint64 m_nullUid = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Reader
+
+enum class ClassKind { Dictionary, Array, String, Data, Date, Null, Color };
+
+bool classKindNamed(const QString& name, ClassKind& kind)
+{
+    static const QHash<QString, ClassKind> kinds = {
+        {QStringLiteral("NSDictionary"), ClassKind::Dictionary}, {QStringLiteral("NSMutableDictionary"), ClassKind::Dictionary},
+        {QStringLiteral("NSArray"), ClassKind::Array},           {QStringLiteral("NSMutableArray"), ClassKind::Array},
+        {QStringLiteral("NSString"), ClassKind::String},         {QStringLiteral("NSMutableString"), ClassKind::String},
+        {QStringLiteral("NSData"), ClassKind::Data},             {QStringLiteral("NSMutableData"), ClassKind::Data},
+        {QStringLiteral("NSDate"), ClassKind::Date},             {QStringLiteral("NSNull"), ClassKind::Null},
+        {QStringLiteral("NSColor"), ClassKind::Color},
+    };
+    const auto found = kinds.constFind(name);
+    if (found == kinds.constEnd())
+        return false;
+    kind = *found;
+    return true;
+}
+
+class ArchiveReader {
+public:
+    using Object = BinaryPlistReader::Object;
+    using Type = BinaryPlistReader::Type;
+
+    bool read(const QByteArray& data, Value& out, QString* error)
+    {
+        if (!m_plist.open(data, error))
+            return false;
+        Object top;
+        if (!m_plist.object(m_plist.topObject(), top, error))
+            return false;
+        if (top.type != Type::Dict)
+            return fail(error, QStringLiteral("keyed archive: the property list is not a dictionary"));
+        bool archiver = false, version = false;
+        quint64 rootUid = 0;
+        bool haveRoot = false, haveObjects = false;
+        for (quint64 i = 0; i < top.count; ++i) {
+            Object k, v;
+            if (!entry(top, i, k, v, error))
+                return false;
+            if (m_plist.stringEquals(k, QLatin1StringView("$archiver"))) {
+                archiver = v.type == Type::String && m_plist.stringEquals(v, QLatin1StringView("NSKeyedArchiver"));
+            } else if (m_plist.stringEquals(k, QLatin1StringView("$version"))) {
+                version = v.type == Type::Int && v.integer == kArchiveVersion;
+            } else if (m_plist.stringEquals(k, QLatin1StringView("$objects"))) {
+                haveObjects = v.type == Type::Array;
+                m_objects = v;
+            } else if (m_plist.stringEquals(k, QLatin1StringView("$top"))) {
+                if (v.type != Type::Dict)
+                    return fail(error, QStringLiteral("keyed archive: \"$top\" is not a dictionary"));
+                for (quint64 j = 0; j < v.count; ++j) {
+                    Object tk, tv;
+                    if (!entry(v, j, tk, tv, error))
+                        return false;
+                    if (m_plist.stringEquals(tk, QLatin1StringView("root"))) {
+                        if (tv.type != Type::Uid)
+                            return fail(error, QStringLiteral("keyed archive: the root is not a reference"));
+                        rootUid = tv.uid;
+                        haveRoot = true;
+                    }
+                }
+            }
+        }
+        if (!archiver || !version)
+            return fail(error, QStringLiteral("keyed archive: not an archive of the keyed archiver, version 100000"));
+        if (!haveObjects || m_objects.count == 0)
+            return fail(error, QStringLiteral("keyed archive: no object table"));
+        if (!haveRoot)
+            return fail(error, QStringLiteral("keyed archive: no root object"));
+        m_cache.assign(m_objects.count, Value());
+        m_state.assign(m_objects.count, kUnread);
+        return decode(rootUid, 0, out, error);
+    }
+
+private:
+    enum : quint8 { kUnread, kReading, kDone };
+
+    bool entry(const Object& dict, quint64 i, Object& key, Object& value, QString* error) const
+    {
+        quint64 k = 0, v = 0;
+        return m_plist.reference(dict, i, k, error) && m_plist.reference(dict, dict.count + i, v, error)
+            && m_plist.object(k, key, error) && m_plist.object(v, value, error);
+    }
+
+    bool decode(quint64 uid, int depth, Value& out, QString* error)
+    {
+        if (uid == 0) {
+            out = Value();
+            return true;
+        }
+        if (uid >= m_objects.count)
+            return fail(error, QStringLiteral("keyed archive: reference to object %1 of %2").arg(uid).arg(m_objects.count));
+        if (m_state[uid] == kDone) {
+            out = m_cache[uid];
+            return true;
+        }
+        if (m_state[uid] == kReading)
+            return fail(error, QStringLiteral("keyed archive: object %1 contains itself").arg(uid));
+        if (depth > KeyedUnarchiver::kMaxDepth)
+            return fail(error, QStringLiteral("keyed archive: objects are nested too deeply"));
+        quint64 index = 0;
+        Object o;
+        if (!m_plist.reference(m_objects, uid, index, error) || !m_plist.object(index, o, error))
+            return false;
+        if (o.type == Type::Dict) {
+            m_state[uid] = kReading;
+            if (!decodeClassed(o, depth, out, error))
+                return false;
+        } else if (!inlineValue(o, out)) {
+            return fail(error, QStringLiteral("keyed archive: object %1 is not an object").arg(uid));
+        }
+        m_cache[uid] = out;
+        m_state[uid] = kDone;
+        return true;
+    }
+
+    // Strings, numbers, byte strings and dates stored in place.
+    bool inlineValue(const Object& o, Value& out) const { return o.type != Type::Null && m_plist.scalar(o, out); }
+
+    // The keys of an object's dictionary that the reader knows, found in one pass.
+    struct Fields {
+        std::array<quint64, int(Key::Count)> ref{};
+        std::array<bool, int(Key::Count)> present{};
+        bool has(Key k) const { return present[std::size_t(k)]; }
+        quint64 at(Key k) const { return ref[std::size_t(k)]; }
+    };
+
+    bool fields(const Object& dict, Fields& f, QString* error)
+    {
+        for (quint64 i = 0; i < dict.count; ++i) {
+            quint64 keyRef = 0, valueRef = 0;
+            if (!m_plist.reference(dict, i, keyRef, error) || !m_plist.reference(dict, dict.count + i, valueRef, error))
+                return false;
+            int id = -1;
+            const auto cached = m_keyIds.constFind(keyRef);
+            if (cached != m_keyIds.constEnd()) {
+                id = *cached;
+            } else {
+                Object k;
+                if (!m_plist.object(keyRef, k, error))
+                    return false;
+                if (k.type != Type::String)
+                    return fail(error, QStringLiteral("keyed archive: an object has a key that is not a string"));
+                for (int n = 0; n < int(Key::Count); ++n) {
+                    if (m_plist.stringEquals(k, kKeyNames[std::size_t(n)])) {
+                        id = n;
+                        break;
+                    }
+                }
+                m_keyIds.insert(keyRef, id);
+            }
+            if (id >= 0) {
+                f.ref[std::size_t(id)] = valueRef;
+                f.present[std::size_t(id)] = true;
+            }
+        }
+        return true;
+    }
+
+    bool className(quint64 classUid, ClassKind& kind, QString* error)
+    {
+        const auto cached = m_classes.constFind(classUid);
+        if (cached != m_classes.constEnd()) {
+            kind = *cached;
+            return true;
+        }
+        quint64 index = 0;
+        Object record;
+        if (classUid == 0 || classUid >= m_objects.count || !m_plist.reference(m_objects, classUid, index, error)
+            || !m_plist.object(index, record, error) || record.type != Type::Dict)
+            return fail(error, QStringLiteral("keyed archive: invalid class reference %1").arg(classUid));
+        QString name;
+        QStringList chain;
+        for (quint64 i = 0; i < record.count; ++i) {
+            Object k, v;
+            if (!entry(record, i, k, v, error))
+                return false;
+            if (m_plist.stringEquals(k, QLatin1StringView("$classname")) && v.type == Type::String) {
+                name = m_plist.string(v);
+            } else if (m_plist.stringEquals(k, QLatin1StringView("$classes")) && v.type == Type::Array) {
+                // Only a few names are looked at: a long chain adds nothing.
+                for (quint64 j = 0; j < std::min<quint64>(v.count, 16); ++j) {
+                    quint64 ref = 0;
+                    Object c;
+                    if (!m_plist.reference(v, j, ref, error) || !m_plist.object(ref, c, error))
+                        return false;
+                    if (c.type == Type::String)
+                        chain << m_plist.string(c);
+                }
+            }
+        }
+        if (name.isEmpty())
+            return fail(error, QStringLiteral("keyed archive: a class record has no name"));
+        // A class of its own may stand in for a known one higher in its chain.
+        bool known = classKindNamed(name, kind);
+        for (const QString& c : chain) {
+            if (known)
+                break;
+            known = classKindNamed(c, kind);
+        }
+        if (!known)
+            return fail(error, QStringLiteral("keyed archive: objects of class %1 cannot be read").arg(name.left(80)));
+        m_classes.insert(classUid, kind);
+        return true;
+    }
+
+    // A field's value: stored in place, or a reference to an object.
+    bool field(const Fields& f, Key k, int depth, Value& out, QString* error)
+    {
+        out = Value();
+        if (!f.has(k))
+            return true;
+        Object o;
+        if (!m_plist.object(f.at(k), o, error))
+            return false;
+        if (o.type == Type::Uid)
+            return decode(o.uid, depth + 1, out, error);
+        if (!inlineValue(o, out))
+            return fail(error, QStringLiteral("keyed archive: \"%1\" has a value of the wrong type").arg(keyName(k)));
+        return true;
+    }
+
+    // "NS.keys" and "NS.objects": arrays of references.
+    bool references(const Fields& f, Key k, Object& array, QString* error)
+    {
+        array = Object();
+        array.type = Type::Array;
+        if (!f.has(k))
+            return true;
+        if (!m_plist.object(f.at(k), array, error))
+            return false;
+        return array.type == Type::Array
+            || fail(error, QStringLiteral("keyed archive: \"%1\" is not an array").arg(keyName(k)));
+    }
+
+    bool element(const Object& array, quint64 i, int depth, Value& out, QString* error)
+    {
+        quint64 ref = 0;
+        Object o;
+        if (!m_plist.reference(array, i, ref, error) || !m_plist.object(ref, o, error))
+            return false;
+        if (o.type != Type::Uid)
+            return fail(error, QStringLiteral("keyed archive: a collection holds something other than a reference"));
+        return decode(o.uid, depth + 1, out, error);
+    }
+
+    bool decodeClassed(const Object& o, int depth, Value& out, QString* error)
+    {
+        Fields f;
+        if (!fields(o, f, error))
+            return false;
+        Object classRef;
+        if (!f.has(Key::Class) || !m_plist.object(f.at(Key::Class), classRef, error) || classRef.type != Type::Uid)
+            return fail(error, QStringLiteral("keyed archive: an object has no class"));
+        ClassKind kind;
+        if (!className(classRef.uid, kind, error))
+            return false;
+        switch (kind) {
+        case ClassKind::Dictionary:
+            return decodeDictionary(f, depth, out, error);
+        case ClassKind::Array: {
+            Object objects;
+            if (!references(f, Key::Objects, objects, error))
+                return false;
+            ArrayRef array = Array::create();
+            array->reserve(qsizetype(objects.count));
+            for (quint64 i = 0; i < objects.count; ++i) {
+                Value v;
+                if (!element(objects, i, depth, v, error))
+                    return false;
+                array->addObject(v);
+            }
+            out = Value(array);
+            return true;
+        }
+        case ClassKind::String:
+            return field(f, Key::String, depth, out, error)
+                && (out.isString() || fail(error, QStringLiteral("keyed archive: a string object holds no string")));
+        case ClassKind::Data:
+            return field(f, Key::Data, depth, out, error)
+                && (out.isData() || fail(error, QStringLiteral("keyed archive: a data object holds no bytes")));
+        case ClassKind::Date: {
+            Value time;
+            if (!field(f, Key::Time, depth, time, error))
+                return false;
+            if (!time.isNumber() || time.kind() == Value::Kind::Bool)
+                return fail(error, QStringLiteral("keyed archive: a date holds no time"));
+            out = Value::date(time.doubleValue());
+            return true;
+        }
+        case ClassKind::Null:
+            out = Value();
+            return true;
+        case ClassKind::Color:
+            return decodeColor(f, depth, out, error);
+        }
+        return false;
+    }
+
+    bool decodeDictionary(const Fields& f, int depth, Value& out, QString* error)
+    {
+        Object keys, objects;
+        if (!references(f, Key::Keys, keys, error) || !references(f, Key::Objects, objects, error))
+            return false;
+        if (keys.count != objects.count)
+            return fail(error, QStringLiteral("keyed archive: a dictionary has %1 keys for %2 values").arg(keys.count).arg(objects.count));
+        DictionaryRef dict = Dictionary::create();
+        dict->reserve(qsizetype(keys.count));
+        for (quint64 i = 0; i < keys.count; ++i) {
+            Value k, v;
+            if (!element(keys, i, depth, k, error) || !element(objects, i, depth, v, error))
+                return false;
+            if (!k.isString())
+                return fail(error, QStringLiteral("keyed archive: a dictionary key is not a string"));
+            dict->setObject(v, k.stringValue());
+        }
+        out = Value(dict);
+        return true;
+    }
+
+    bool decodeColor(const Fields& f, int depth, Value& out, QString* error)
+    {
+        Value space;
+        if (!field(f, Key::ColorSpace, depth, space, error))
+            return false;
+        if (!space.isInteger())
+            return fail(error, QStringLiteral("keyed archive: a colour has no colour space"));
+        auto color = std::make_shared<ArchivedColor>();
+        color->colorSpace = space.intValue();
+        // The text of the space's own key, else the generic components.
+        const auto components = [&](Key own, std::size_t needed) {
+            Value text;
+            if (!field(f, own, depth, text, error))
+                return false;
+            if (text.isNull() && !field(f, Key::Components, depth, text, error))
+                return false;
+            if (!text.isData())
+                return fail(error, QStringLiteral("keyed archive: a colour has no components"));
+            std::vector<double> values = parseComponents(text.dataValue());
+            if (needed == 0) {
+                color->components = values;
+                return true;
+            }
+            // Components the text lacks read as 0; alpha as 1.
+            const double alpha = values.size() > needed ? values[needed] : 1.0;
+            values.resize(needed, 0.0);
+            values.push_back(alpha);
+            color->components = values;
+            return true;
+        };
+        switch (color->colorSpace) {
+        case 1:
+        case 2:
+            if (!components(Key::RGB, 3))
+                return false;
+            break;
+        case 3:
+        case 4:
+            if (!components(Key::White, 1))
+                return false;
+            break;
+        case 5:
+            if (!components(Key::CMYK, 4))
+                return false;
+            break;
+        case 6: {
+            Value catalog, name, fallback;
+            if (!field(f, Key::CatalogName, depth, catalog, error) || !field(f, Key::ColorName, depth, name, error)
+                || !field(f, Key::Color, depth, fallback, error))
+                return false;
+            if (!catalog.isString() || !name.isString() || !(fallback.isNull() || fallback.isColor()))
+                return fail(error, QStringLiteral("keyed archive: a named colour lacks its names"));
+            color->catalogName = catalog.stringValue();
+            color->colorName = name.stringValue();
+            color->fallback = fallback.color();
+            break;
+        }
+        case 7:
+            if (!components(Key::Components, 0))
+                return false;
+            break;
+        default:
+            return fail(error, QStringLiteral("keyed archive: colour space %1 is unknown").arg(color->colorSpace));
+        }
+        out = Value(ColorRef(color));
+        return true;
+    }
+
+    BinaryPlistReader m_plist;
+    Object m_objects; // the "$objects" array
+    std::vector<Value> m_cache;
+    std::vector<quint8> m_state;
+    QHash<quint64, int> m_keyIds; // key string object -> Key, or -1
+    QHash<quint64, ClassKind> m_classes;
+};
+
+} // namespace
+
+bool KeyedArchiver::archive(const Value& root, QByteArray& out, QString* error)
+{
+    out.clear();
+    ArchiveWriter writer;
+    return writer.encodeRoot(root, out, error);
+}
+
+QByteArray KeyedArchiver::archivedDataWithRootObject(const Value& root)
+{
+    QByteArray out;
+    archive(root, out, nullptr);
+    return out;
+}
+
+bool KeyedUnarchiver::unarchive(const QByteArray& data, Value& out, QString* error)
+{
+    out = Value();
+    QByteArray binary = data;
+    if (!data.startsWith("bplist")) {
+        // The XML form is turned into the binary one, whose reader checks
+        // every reference; "CF$UID" dictionaries become references on the way.
+        Value plist;
+        PropertyList::Format format;
+        if (!PropertyList::read(data, plist, error, &format))
+            return false;
+        if (!PropertyList::write(plist, PropertyList::Format::Binary, binary, error))
+            return false;
+    }
+    ArchiveReader reader;
+    if (!reader.read(binary, out, error)) {
+        out = Value();
+        return false;
+    }
+    return true;
+}
+
+Value KeyedUnarchiver::unarchiveObjectWithData(const QByteArray& data, QString* error)
+{
+    Value out;
+    unarchive(data, out, error);
+    return out;
+}

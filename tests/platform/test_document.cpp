@@ -1,0 +1,426 @@
+#include "test_document_fixture.h"
+
+#include "platform/DocumentWindow.h"
+#include "platform/Sheet.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTest>
+#include <sys/resource.h>
+#include <csignal>
+
+namespace {
+QStringList fileNames(const QDir& dir)
+{
+    return dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+} // namespace
+
+TEST_F(DocumentTest, NewDocumentsAreNumberedFromTheLowestFreeNumber)
+{
+    TextDocument* first = newDocument();
+    TextDocument* second = newDocument();
+    TextDocument* third = newDocument();
+    EXPECT_EQ(first->displayName(), "Untitled");
+    EXPECT_EQ(second->displayName(), "Untitled 2");
+    EXPECT_EQ(third->displayName(), "Untitled 3");
+    EXPECT_EQ(second->window()->windowTitle(), "Untitled 2[*]");
+
+    second->performClose();
+    settle();
+    EXPECT_EQ(controller.documents(), (QList<Document*>{first, third}));
+    EXPECT_EQ(newDocument()->displayName(), "Untitled 2");
+    EXPECT_TRUE(responder.alerts().isEmpty()) << "an unedited document closes without asking";
+}
+
+TEST_F(DocumentTest, EditsUndoAndRedoMoveTheChangeCount)
+{
+    TextDocument* document = newDocument();
+    QAction* undo = document->window()->command("undo");
+    EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_FALSE(undo->isEnabled());
+
+    document->type("a");
+    EXPECT_EQ(document->changeCount(), 1);
+    EXPECT_TRUE(document->window()->isWindowModified());
+    EXPECT_TRUE(undo->isEnabled());
+    EXPECT_EQ(undo->text(), "&Undo Typing");
+
+    document->undoManager()->undo();
+    EXPECT_EQ(document->text, "");
+    EXPECT_FALSE(document->isDocumentEdited());
+    document->undoManager()->redo();
+    EXPECT_EQ(document->text, "a");
+    EXPECT_EQ(document->changeCount(), 1);
+
+    // Saved, then undone: the contents differ from the file again.
+    document->updateChangeCount(Document::ChangeCleared);
+    document->undoManager()->undo();
+    EXPECT_TRUE(document->isDocumentEdited());
+
+    document->updateChangeCount(Document::ChangeDone);
+    document->updateChangeCount(Document::ChangeDone);
+    EXPECT_EQ(document->changeCount(), 1);
+    document->updateChangeCount(Document::ChangeCleared);
+    EXPECT_FALSE(document->isDocumentEdited());
+}
+
+TEST_F(DocumentTest, CloseOfAnEditedDocumentAsksAndObeysTheAnswer)
+{
+    struct Case {
+        const char* answer;
+        bool closes;
+        QByteArray fileAfter;
+    };
+    const Case cases[] = {{"Save", true, "new"}, {"Don't Save", true, "old"}, {"Cancel", false, "old"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        const QString file = writeFile("close.txt", "old");
+        QPointer<TextDocument> document = open(file);
+        ASSERT_TRUE(document);
+        document->type("new");
+        responder.answerWithButton(c.answer);
+
+        document->window()->close();
+        settle();
+
+        ASSERT_FALSE(responder.alerts().isEmpty());
+        const ShownAlert& asked = responder.alerts().last();
+        EXPECT_EQ(asked.messageText, "Do you want to save the changes made to the document “close.txt”?");
+        EXPECT_EQ(asked.buttons, (QStringList{"Save", "Don't Save", "Cancel"}));
+        EXPECT_TRUE(asked.asSheet);
+        EXPECT_EQ(document.isNull(), c.closes);
+        EXPECT_EQ(readFile(file), c.fileAfter);
+        if (document) {
+            EXPECT_TRUE(document->isDocumentEdited());
+            EXPECT_TRUE(document->window()->isVisible());
+            document->updateChangeCount(Document::ChangeCleared);
+            document->close();
+            settle();
+        }
+    }
+}
+
+TEST_F(DocumentTest, SavingOnCloseThatFailsKeepsTheDocumentOpen)
+{
+    TextDocument* document = newDocument();
+    document->type("text");
+    QPointer<TextDocument> alive(document);
+    responder.answerWithButton("Save");
+    chooser.cancelNext();
+
+    document->performClose();
+    settle();
+
+    ASSERT_TRUE(alive);
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_EQ(chooser.requests.size(), 1);
+}
+
+TEST_F(DocumentTest, QuitAsksEveryEditedDocumentInTurnAndStopsAtCancel)
+{
+    const QString fileA = writeFile("a.txt", "a"), fileB = writeFile("b.txt", "b"), fileC = writeFile("c.txt", "c");
+    QPointer<TextDocument> a = open(fileA), b = open(fileB), c = open(fileC);
+    a->type("a2");
+    c->type("c2");
+    QSignalSpy approved(&controller, &DocumentController::terminationApproved);
+
+    responder.answerWithButton("Cancel");
+    controller.terminate();
+    settle();
+    EXPECT_EQ(responder.messageTexts(), QStringList{"Do you want to save the changes made to the document “a.txt”?"});
+    EXPECT_EQ(approved.count(), 0);
+    EXPECT_EQ(controller.documents().size(), 3);
+
+    responder.answerWithButton("Don't Save").answerWithButton("Save");
+    controller.terminate();
+    settle();
+    EXPECT_EQ(responder.alerts().size(), 3) << "the unedited b.txt is not asked about";
+    EXPECT_TRUE(responder.alerts().last().messageText.contains("“c.txt”"));
+    EXPECT_EQ(approved.count(), 1);
+    EXPECT_TRUE(controller.documents().isEmpty());
+    EXPECT_TRUE(!a && !b && !c);
+    EXPECT_EQ(readFile(fileA), "a");
+    EXPECT_EQ(readFile(fileC), "c2");
+}
+
+TEST_F(DocumentTest, CloseAskedTwiceShowsOneQuestion)
+{
+    TextDocument* document = newDocument();
+    document->type("x");
+    QSignalSpy approved(&controller, &DocumentController::terminationApproved);
+    responder.answerWithButton("Don't Save");
+
+    document->window()->close();
+    controller.terminate();
+    settle();
+
+    EXPECT_EQ(responder.alerts().size(), 1);
+    EXPECT_EQ(approved.count(), 1);
+    EXPECT_TRUE(controller.documents().isEmpty());
+}
+
+TEST_F(DocumentTest, SaveUntitledAsksForAFileAndNamesTheDocumentAfterIt)
+{
+    TextDocument* document = newDocument();
+    document->type("hello");
+    chooser.answerWith(path("notes"));
+
+    document->saveDocument();
+    settle();
+
+    ASSERT_EQ(chooser.requests.size(), 1);
+    EXPECT_TRUE(chooser.requests[0].save);
+    EXPECT_EQ(chooser.requests[0].window, document->window());
+    EXPECT_EQ(chooser.requests[0].options.suggestedName, "Untitled.txt");
+    EXPECT_EQ(chooser.requests[0].options.allowedExtensions, QStringList{"txt"});
+    EXPECT_EQ(readFile(path("notes.txt")), "hello");
+    EXPECT_EQ(document->fileURL(), QUrl::fromLocalFile(path("notes.txt")));
+    EXPECT_EQ(document->displayName(), "notes.txt");
+    EXPECT_EQ(document->window()->windowTitle(), "notes.txt[*]");
+    EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_TRUE(responder.alerts().isEmpty());
+}
+
+TEST_F(DocumentTest, SaveAsIntoAPlaceThatCannotBeWrittenFailsAndLosesNothing)
+{
+    // Permissions do not stop root, so the target lies below a regular file.
+    const QString file = writeFile("keep.txt", "saved");
+    writeFile("blocker", "a file, not a folder");
+    TextDocument* document = open(file);
+    document->type("unsaved work");
+    chooser.answerWith(path("blocker/copy.txt"));
+
+    document->saveDocumentAs();
+    settle();
+
+    ASSERT_EQ(responder.alerts().size(), 1);
+    EXPECT_EQ(responder.alerts()[0].messageText, "The document “keep.txt” could not be saved as “copy.txt”.");
+    EXPECT_FALSE(responder.alerts()[0].informativeText.isEmpty());
+    EXPECT_EQ(document->fileURL(), QUrl::fromLocalFile(file));
+    EXPECT_EQ(document->text, "unsaved work");
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_EQ(readFile(file), "saved");
+}
+
+TEST_F(DocumentTest, WriteThatFailsHalfWayLeavesThePreviousFileIntact)
+{
+    const QString file = writeFile("big.txt", "previous contents");
+    TextDocument* document = open(file);
+    document->type(QString(1 << 20, QLatin1Char('x')));
+
+    // A file-size limit makes the disk refuse the new file part of the way through.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 64 * 1024;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    document->saveDocument();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    settle();
+
+    EXPECT_EQ(readFile(file), "previous contents");
+    EXPECT_EQ(fileNames(QDir(dir.path())), QStringList{"big.txt"}) << "no partial file is left behind";
+    ASSERT_EQ(responder.alerts().size(), 1);
+    EXPECT_EQ(responder.alerts()[0].messageText, "The document “big.txt” could not be saved.");
+    EXPECT_FALSE(responder.alerts()[0].informativeText.isEmpty());
+    EXPECT_TRUE(document->isDocumentEdited());
+}
+
+TEST_F(DocumentTest, DocumentThatRefusesToWriteKeepsTheFileAndSaysWhy)
+{
+    const QString file = writeFile("locked.txt", "on disk");
+    TextDocument* document = open(file);
+    document->type("in memory");
+    document->refusal = "The document is locked.";
+
+    document->saveDocument();
+    settle();
+
+    EXPECT_EQ(readFile(file), "on disk");
+    ASSERT_EQ(responder.alerts().size(), 1);
+    EXPECT_EQ(responder.alerts()[0].informativeText, "The document is locked.");
+    EXPECT_TRUE(document->isDocumentEdited());
+}
+
+TEST_F(DocumentTest, SaveAsOntoAFileOpenInAnotherDocumentIsRefused)
+{
+    const QString other = writeFile("other.txt", "other");
+    open(other);
+    TextDocument* document = newDocument();
+    document->type("mine");
+    chooser.answerWith(other);
+
+    document->saveDocumentAs();
+    settle();
+
+    EXPECT_EQ(readFile(other), "other");
+    EXPECT_EQ(responder.alerts().size(), 1);
+    EXPECT_TRUE(document->fileURL().isEmpty());
+}
+
+TEST_F(DocumentTest, RevertReadsTheFileAgainWhenConfirmed)
+{
+    const QString file = writeFile("revert.txt", "first");
+    TextDocument* document = open(file);
+    QAction* revert = document->window()->command("revertDocumentToSaved");
+    EXPECT_FALSE(revert->isEnabled()) << "nothing to revert";
+    document->type("edited");
+    EXPECT_TRUE(revert->isEnabled());
+    writeFile("revert.txt", "changed on disk");
+
+    responder.answerWithButton("Cancel");
+    document->revertDocumentToSaved();
+    settle();
+    EXPECT_EQ(document->text, "edited");
+
+    responder.answerWithButton("Revert");
+    document->revertDocumentToSaved();
+    settle();
+    EXPECT_EQ(responder.alerts().last().messageText,
+              "Do you want to revert to the most recently saved version of the document “revert.txt”?");
+    EXPECT_EQ(document->text, "changed on disk");
+    EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_FALSE(document->undoManager()->canUndo());
+    EXPECT_FALSE(revert->isEnabled());
+}
+
+TEST_F(DocumentTest, RevertThatCannotReadKeepsTheEdits)
+{
+    const QString file = writeFile("revert.txt", "first");
+    TextDocument* document = open(file);
+    document->type("edited");
+    writeFile("revert.txt", "BAD now");
+    responder.answerWithButton("Revert");
+
+    document->revertDocumentToSaved();
+    settle();
+
+    EXPECT_EQ(document->text, "edited");
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_EQ(responder.messageTexts().last(), "The document “revert.txt” could not be reverted.");
+}
+
+TEST_F(DocumentTest, OpeningAFileThatIsOpenRaisesItsWindow)
+{
+    const QString fileA = writeFile("a.txt", "a");
+    QFile::link(fileA, path("link-to-a.txt"));
+    TextDocument* a = open(fileA);
+    TextDocument* b = open(writeFile("b.txt", "b"));
+    a->window()->hide();
+    a->type("unsaved");
+
+    bool wasOpen = false;
+    EXPECT_EQ(open(path("link-to-a.txt"), &wasOpen), a);
+    EXPECT_TRUE(wasOpen);
+    EXPECT_EQ(open(dir.path() + "/./a.txt"), a);
+    EXPECT_EQ(controller.documents(), (QList<Document*>{a, b}));
+    EXPECT_TRUE(a->window()->isVisible());
+    EXPECT_EQ(a->text, "unsaved") << "the open document is not read again";
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(a->window()));
+}
+
+TEST_F(DocumentTest, FilesThatCannotBeOpenedAreReportedAndOpenNothing)
+{
+    struct Case {
+        QString file;
+        QString informative;
+    };
+    writeFile("damaged.txt", "BAD bytes");
+    writeFile("picture.png", "not ours");
+    QDir(dir.path()).mkdir("folder.txt");
+    const Case cases[] = {
+        {"damaged.txt", "Not a text document."},
+        {"picture.png", "calvorin-tests cannot open files of this kind."},
+        {"missing.txt", "No such file or directory"},
+        {"folder.txt", "It is a folder, not a document."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        EXPECT_EQ(open(path(c.file)), nullptr);
+        settle();
+        ASSERT_FALSE(responder.alerts().isEmpty());
+        EXPECT_EQ(responder.alerts().last().messageText, QString("The document “%1” could not be opened.").arg(c.file));
+        EXPECT_EQ(responder.alerts().last().informativeText, c.informative);
+    }
+    EXPECT_TRUE(controller.documents().isEmpty());
+}
+
+TEST_F(DocumentTest, CommandLineOpensEveryFileNamedInOrder)
+{
+    const QString fileA = writeFile("a.txt", "a"), fileB = writeFile("b.txt", "b");
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    controller.openDocumentsFromCommandLine({"b.txt", QUrl::fromLocalFile(fileA).toString()});
+    QDir::setCurrent(cwd);
+
+    ASSERT_EQ(controller.documents().size(), 2);
+    EXPECT_EQ(controller.documents()[0]->fileURL(), QUrl::fromLocalFile(fileB));
+    EXPECT_EQ(controller.documents()[1]->fileURL(), QUrl::fromLocalFile(fileA));
+    EXPECT_TRUE(controller.documents()[1]->window()->isVisible());
+}
+
+TEST_F(DocumentTest, OpenCommandOffersTheDocumentTypeAndOpensTheChoice)
+{
+    const QString fileA = writeFile("a.txt", "a"), fileB = writeFile("b.txt", "b");
+    chooser.answerWith(QStringList{fileA, fileB});
+
+    controller.openDocument();
+    settle();
+
+    ASSERT_EQ(chooser.requests.size(), 1);
+    EXPECT_FALSE(chooser.requests[0].save);
+    EXPECT_EQ(chooser.requests[0].options.allowedExtensions, QStringList{"txt"});
+    EXPECT_EQ(chooser.requests[0].options.typeDescription, "Text Document");
+    EXPECT_EQ(controller.documents().size(), 2);
+}
+
+namespace {
+// A document that forbids saving, as a locked document does.
+class ReadOnlyTextDocument : public TextDocument {
+public:
+    bool validateMenuItem(QAction* item) override
+    {
+        if (item->objectName() == "saveDocument")
+            return false;
+        return TextDocument::validateMenuItem(item);
+    }
+};
+} // namespace
+
+TEST_F(DocumentTest, WindowAsksTheDocumentBeforeAnyCommandRuns)
+{
+    auto* document = new ReadOnlyTextDocument;
+    controller.addDocument(document);
+    document->showWindows();
+    document->type("x");
+    DocumentWindow* window = document->window();
+
+    QAction* save = window->command("saveDocument");
+    ASSERT_NE(save, nullptr);
+    EXPECT_FALSE(save->isEnabled());
+    EXPECT_EQ(save->shortcut(), QKeySequence(QKeySequence::Save));
+    EXPECT_FALSE(window->perform("saveDocument"));
+    save->setEnabled(true); // stale state: the command is asked again when it is triggered
+    save->trigger();
+    settle();
+    EXPECT_TRUE(chooser.requests.isEmpty());
+
+    QStringList menus;
+    for (QAction* menu : window->menuBar()->actions())
+        if (menu->isVisible())
+            menus << menu->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&Window"})) << "an empty Help menu stays hidden";
+    for (const char* name : {"newDocument", "openDocument", "performClose", "saveDocumentAs", "revertDocumentToSaved",
+                             "terminate", "undo", "redo", "cut", "copy", "paste", "selectAll", "performMiniaturize"})
+        EXPECT_NE(window->command(name), nullptr) << name;
+    EXPECT_TRUE(window->command("undo")->isEnabled());
+    EXPECT_FALSE(window->command("copy")->isEnabled()) << "no field has the focus";
+
+    window->grab().save("/tmp/calvorin-document-window.png");
+}

@@ -1,0 +1,150 @@
+#include "platform/Clipboard.h"
+#include "platform/Clock.h"
+#include "platform/FileChooser.h"
+#include "platform/MainQueue.h"
+#include "platform/Sheet.h"
+#include "platform/Timer.h"
+#include "platform/UrlOpener.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+TEST(MainQueue, RunsPostedWorkLaterInOrderOnTheMainThread)
+{
+    QStringList ran;
+    MainQueue::post([&] { ran << "first"; });
+    MainQueue::post([&] {
+        ran << "second";
+        MainQueue::post([&] { ran << "posted while running"; });
+    });
+    auto* context = new QObject;
+    MainQueue::post(context, [&] { ran << "dropped"; });
+    delete context;
+    QThread* mainThread = QThread::currentThread();
+    QThread* ranOn = nullptr;
+    std::unique_ptr<QThread> worker(QThread::create([&] { MainQueue::post([&] { ranOn = QThread::currentThread(); }); }));
+    worker->start();
+    worker->wait();
+    EXPECT_TRUE(ran.isEmpty()) << "nothing runs inside the call that posts";
+
+    QTRY_COMPARE(ran.size(), 3);
+    EXPECT_EQ(ran, (QStringList{"first", "second", "posted while running"}));
+    QTRY_COMPARE(ranOn, mainThread);
+}
+
+TEST(MainQueue, ManualQueueHoldsWorkUntilTheTestRunsIt)
+{
+    ManualMainQueue queue;
+    QStringList ran;
+    MainQueue::post([&] {
+        ran << "a";
+        MainQueue::post([&] { ran << "b"; });
+    });
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ran.isEmpty());
+    EXPECT_EQ(queue.pending(), 1);
+    EXPECT_EQ(queue.runAll(), 2);
+    EXPECT_EQ(ran, (QStringList{"a", "b"}));
+}
+
+TEST(Timer, FiresOnceAfterItsIntervalUnlessInvalidated)
+{
+    int fired = 0, cancelled = 0, unheld = 0;
+    auto timer = Timer::scheduledTimer(20ms, [&] { ++fired; });
+    auto cancel = Timer::scheduledTimer(20ms, [&] { ++cancelled; });
+    Timer::scheduledTimer(20ms, [&] { ++unheld; }); // nobody keeps this one
+    EXPECT_TRUE(timer->isValid());
+    EXPECT_EQ(timer->timeInterval(), 20ms);
+    cancel->invalidate();
+    EXPECT_FALSE(cancel->isValid());
+
+    QTRY_COMPARE(fired, 1);
+    QTRY_COMPARE(unheld, 1);
+    QTest::qWait(50);
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(cancelled, 0);
+    EXPECT_FALSE(timer->isValid()) << "a timer that has fired is spent";
+}
+
+TEST(Timer, ManualTimersFireInOrderOfDueTimeAsTimeAdvances)
+{
+    ManualTimers timers;
+    QStringList fired;
+    auto late = Timer::scheduledTimer(30s, [&] { fired << "30 s"; });
+    Timer::scheduledTimer(10s, [&] {
+        fired << "10 s";
+        Timer::scheduledTimer(5s, [&] { fired << "10 s + 5 s"; });
+    });
+    auto never = Timer::scheduledTimer(20s, [&] { fired << "invalidated"; });
+    never->invalidate();
+
+    timers.advance(9s);
+    EXPECT_TRUE(fired.isEmpty());
+    timers.advance(21s);
+    EXPECT_EQ(fired, (QStringList{"10 s", "10 s + 5 s", "30 s"}));
+    EXPECT_FALSE(late->isValid());
+    EXPECT_TRUE(timers.validTimers().empty());
+}
+
+TEST(Seams, InstalledImplementationsStandInUntilTheyGo)
+{
+    const QDateTime fixed(QDate(2020, 2, 29), QTime(12, 0), Qt::UTC);
+    {
+        FixedClock clock(fixed);
+        RecordingUrlOpener opener;
+        MemoryClipboard clipboard;
+        EXPECT_EQ(Clock::now(), fixed);
+        clock.advance(1000);
+        EXPECT_EQ(Clock::now(), fixed.addSecs(1));
+        EXPECT_TRUE(UrlOpener::open(QUrl("mailto:someone@calvorin.example")));
+        EXPECT_EQ(opener.opened, QList<QUrl>{QUrl("mailto:someone@calvorin.example")});
+        Clipboard::setText("copied");
+        EXPECT_EQ(Clipboard::text(), "copied");
+    }
+    EXPECT_LT(qAbs(Clock::now().secsTo(QDateTime::currentDateTime())), 5);
+    // The production clipboard of the offscreen platform keeps text within the process.
+    Clipboard::setText("system");
+    EXPECT_EQ(Clipboard::text(), "system");
+}
+
+TEST(FileChooser, ChooserIsASheetOnTheWindowThatAnswersTheChoice)
+{
+    QTemporaryDir dir;
+    QFile(dir.filePath("contacts.calvorin")).open(QIODevice::WriteOnly);
+    QMainWindow window;
+    auto* accessoryOwner = new QWidget(&window);
+    auto* accessory = new QCheckBox("Detect", accessoryOwner);
+    FileChooserOptions options;
+    options.allowedExtensions = {"calvorin"};
+    options.typeDescription = "Calvorin Document";
+    options.directory = dir.path();
+    options.accessory = accessory;
+
+    QStringList chosen{"untouched"};
+    FileChooser::chooseToOpen(&window, options, [&](const QStringList& paths) { chosen = paths; });
+    auto* dialog = qobject_cast<QFileDialog*>(Sheet::attachedSheet(&window));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->nameFilters(), QStringList{"Calvorin Document (*.calvorin)"});
+    EXPECT_TRUE(dialog->isAncestorOf(accessory));
+    dialog->selectFile(dir.filePath("contacts.calvorin"));
+    QMetaObject::invokeMethod(dialog, "accept");
+    EXPECT_EQ(chosen, QStringList{dir.filePath("contacts.calvorin")});
+    EXPECT_EQ(accessory->parentWidget(), accessoryOwner) << "the accessory goes back to its owner";
+
+    QString saved = "untouched";
+    options.accessory = nullptr;
+    options.suggestedName = "Family.calvorin";
+    FileChooser::chooseToSave(&window, options, [&](const QString& path) { saved = path; });
+    ASSERT_NE(Sheet::attachedSheet(&window), nullptr);
+    Sheet::endAll(&window);
+    EXPECT_EQ(saved, QString()) << "a chooser ended by the program answers nothing";
+}
