@@ -98,7 +98,9 @@ public:
     virtual void canCloseDocument(std::function<void(bool shouldClose)> completion);
     // Asks, then closes when allowed (the window's close button and File > Close).
     void performClose();
-    // Closes at once: ends the window's sheets, closes the window, leaves the controller.
+    // Closes at once: ends the window's sheets (they answer Alert::ModalResponseAbort),
+    // closes the window and leaves the controller, which deletes the document
+    // later. A document that belongs to no controller is left to its owner.
     virtual void close();
     bool isClosed() const { return m_closed; }
 
