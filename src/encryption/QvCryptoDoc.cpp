@@ -246,7 +246,8 @@ void QvCryptoDoc::documentPassword()
     showChangePasswordSheet(windowForSheet());
 }
 
-PasswordSheet* QvCryptoDoc::makeSheet(int kind, QWidget* window)
+PasswordSheet* QvCryptoDoc::beginPasswordSheet(int kind, QWidget* window, void (QvCryptoDoc::*confirm)(),
+                                               void (QvCryptoDoc::*cancel)(), void (QvCryptoDoc::*ended)(QWidget*, int))
 {
     auto* sheet = new PasswordSheet(static_cast<PasswordSheet::Kind>(kind), window);
     // The fields show what was typed before (after Retry) and stand for the typed properties.
@@ -269,34 +270,40 @@ PasswordSheet* QvCryptoDoc::makeSheet(int kind, QWidget* window)
     connect(sheet->showClearPasswordBox(), &QCheckBox::toggled, this,
             &QvCryptoDoc::setShowClearPasswordInInsertPasswordSheet);
     connect(this, &QvCryptoDoc::showClearPasswordInInsertPasswordSheetChanged, sheet, &PasswordSheet::setShowClearPassword);
-    return sheet;
-}
+    connect(sheet->confirmButton(), &QPushButton::clicked, this, confirm);
+    connect(sheet->cancelButton(), &QPushButton::clicked, this, cancel);
 
-namespace {
-Sheet::Options deletedWhenEnded()
-{
     Sheet::Options options;
     options.deleteWhenEnded = true;
-    return options;
+    QPointer<QvCryptoDoc> guard(this);
+    QPointer<QWidget> on(window);
+    Sheet::begin(sheet, window, [guard, on, ended, sheet = QPointer<PasswordSheet>(sheet)](int code) {
+        if (sheet)
+            sheet->wipeFields();
+        if (guard)
+            (guard.data()->*ended)(on, code);
+    }, std::move(options));
+    return sheet;
 }
-} // namespace
 
 void QvCryptoDoc::askMandatoryPasswordToProtectDocument()
 {
     // Only a new document without a password gets one this way; a change needs the old one.
     if (m_isEncrypted || !m_plainPassword.isEmpty() || m_mandatoryPasswordSheet)
         return;
-    PasswordSheet* sheet = makeSheet(PasswordSheet::Mandatory, myWindow());
-    m_mandatoryPasswordSheet = sheet;
-    connect(sheet->confirmButton(), &QPushButton::clicked, this, [this] { confirmMandatoryPasswordSheet(kConfirmTag); });
-    connect(sheet->cancelButton(), &QPushButton::clicked, this, [this] { confirmMandatoryPasswordSheet(kCancelTag); });
-    QPointer<QvCryptoDoc> guard(this);
-    Sheet::begin(sheet, myWindow(), [guard, sheet = QPointer<PasswordSheet>(sheet)](int code) {
-        if (sheet)
-            sheet->wipeFields();
-        if (guard)
-            guard->mandatorySheetEnded(code);
-    }, deletedWhenEnded());
+    m_mandatoryPasswordSheet =
+        beginPasswordSheet(PasswordSheet::Mandatory, myWindow(), &QvCryptoDoc::confirmMandatoryButton,
+                           &QvCryptoDoc::cancelMandatoryButton, &QvCryptoDoc::mandatorySheetEnded);
+}
+
+void QvCryptoDoc::confirmMandatoryButton()
+{
+    confirmMandatoryPasswordSheet(kConfirmTag);
+}
+
+void QvCryptoDoc::cancelMandatoryButton()
+{
+    confirmMandatoryPasswordSheet(kCancelTag);
 }
 
 void QvCryptoDoc::confirmMandatoryPasswordSheet(int senderTag)
@@ -305,7 +312,7 @@ void QvCryptoDoc::confirmMandatoryPasswordSheet(int senderTag)
         Sheet::end(m_mandatoryPasswordSheet, senderTag);
 }
 
-void QvCryptoDoc::mandatorySheetEnded(int returnCode)
+void QvCryptoDoc::mandatorySheetEnded(QWidget*, int returnCode)
 {
     m_mandatoryPasswordSheet = nullptr;
     setShowClearPasswordInInsertPasswordSheet(true);
@@ -331,18 +338,9 @@ void QvCryptoDoc::showChangePasswordSheet(QWidget* window)
 {
     if (m_isEncrypted || m_changePasswordSheet)
         return;
-    PasswordSheet* sheet = makeSheet(PasswordSheet::Change, window);
-    m_changePasswordSheet = sheet;
-    connect(sheet->confirmButton(), &QPushButton::clicked, this, &QvCryptoDoc::confirmChangePasswordSheet);
-    connect(sheet->cancelButton(), &QPushButton::clicked, this, &QvCryptoDoc::cancelChangePasswordSheet);
-    QPointer<QvCryptoDoc> guard(this);
-    QPointer<QWidget> on(window);
-    Sheet::begin(sheet, window, [guard, on, sheet = QPointer<PasswordSheet>(sheet)](int code) {
-        if (sheet)
-            sheet->wipeFields();
-        if (guard)
-            guard->changeSheetEnded(on, code);
-    }, deletedWhenEnded());
+    m_changePasswordSheet =
+        beginPasswordSheet(PasswordSheet::Change, window, &QvCryptoDoc::confirmChangePasswordSheet,
+                           &QvCryptoDoc::cancelChangePasswordSheet, &QvCryptoDoc::changeSheetEnded);
 }
 
 void QvCryptoDoc::confirmChangePasswordSheet()
@@ -382,18 +380,9 @@ void QvCryptoDoc::showInsertPasswordSheet(QWidget* window)
         return;
     // A sheet that the program ends counts as cancelled.
     m_sheetWasConfirmed = false;
-    PasswordSheet* sheet = makeSheet(PasswordSheet::Insert, window);
-    m_insertPasswordSheet = sheet;
-    connect(sheet->confirmButton(), &QPushButton::clicked, this, &QvCryptoDoc::confirmInsertPasswordSheet);
-    connect(sheet->cancelButton(), &QPushButton::clicked, this, &QvCryptoDoc::cancelInsertPasswordSheet);
-    QPointer<QvCryptoDoc> guard(this);
-    QPointer<QWidget> on(window);
-    Sheet::begin(sheet, window, [guard, on, sheet = QPointer<PasswordSheet>(sheet)](int) {
-        if (sheet)
-            sheet->wipeFields();
-        if (guard)
-            guard->insertSheetEnded(on);
-    }, deletedWhenEnded());
+    m_insertPasswordSheet =
+        beginPasswordSheet(PasswordSheet::Insert, window, &QvCryptoDoc::confirmInsertPasswordSheet,
+                           &QvCryptoDoc::cancelInsertPasswordSheet, &QvCryptoDoc::insertSheetEnded);
 }
 
 void QvCryptoDoc::confirmInsertPasswordSheet()
@@ -412,7 +401,7 @@ void QvCryptoDoc::cancelInsertPasswordSheet()
     Sheet::end(m_insertPasswordSheet, kCancelTag);
 }
 
-void QvCryptoDoc::insertSheetEnded(QWidget* window)
+void QvCryptoDoc::insertSheetEnded(QWidget* window, int)
 {
     m_insertPasswordSheet = nullptr;
     setShowClearPasswordInInsertPasswordSheet(true);
@@ -448,64 +437,57 @@ void QvCryptoDoc::acceptNewPassword()
 
 // Failure alerts
 
-void QvCryptoDoc::retryAlert(QWidget* window, const QString& message, const QString& informative, bool withCancel,
-                             std::function<void()> reopen)
+void QvCryptoDoc::retryAlert(QWidget* window, const QString& message, const QString& informative,
+                             std::optional<PasswordSheetKind> sheet)
 {
+    // The mandatory sheet offers no way out but Retry: the alternative is closing the new document.
     QStringList buttons{QStringLiteral("Retry")};
-    if (withCancel)
+    if (sheet)
         buttons.append(QStringLiteral("Cancel"));
     QPointer<QvCryptoDoc> guard(this);
-    Alert(message, informative, buttons).beginSheetModalForWindow(window, [guard, reopen = std::move(reopen)](int answer) {
+    QPointer<QWidget> on(window);
+    Alert(message, informative, buttons).beginSheetModalForWindow(window, [guard, on, sheet](int answer) {
         if (!guard)
             return;
-        if (answer == Alert::FirstButtonReturn) {
-            // Opened after the alert has gone, with the entries as they were typed.
-            MainQueue::post(guard, reopen);
+        if (answer != Alert::FirstButtonReturn) {
+            guard->forgetTypedPasswords();
             return;
         }
-        guard->forgetTypedPasswords();
+        // Opened after the alert has gone, with the entries as they were typed.
+        MainQueue::post(guard, [guard, on, sheet] {
+            if (!sheet)
+                guard->askMandatoryPasswordToProtectDocument();
+            else if (*sheet == PasswordSheetKind::Insert)
+                guard->showInsertPasswordSheet(on);
+            else
+                guard->showChangePasswordSheet(on);
+        });
     });
 }
 
 void QvCryptoDoc::passwordMustMatch(QWidget* window)
 {
-    QPointer<QWidget> on(window);
-    retryAlert(window, text(kPasswordMustMatchMessage), text(kNoChangesApplied), true,
-               [this, on] { showChangePasswordSheet(on); });
+    retryAlert(window, text(kPasswordMustMatchMessage), text(kNoChangesApplied), PasswordSheetKind::Change);
 }
 
 void QvCryptoDoc::passwordNotEqualSheet(QWidget* window, PasswordSheetKind retrySheet)
 {
-    QPointer<QWidget> on(window);
-    retryAlert(window, text(kNotEqualMessage), text(kNotEqualInformative), true, [this, on, retrySheet] {
-        if (retrySheet == PasswordSheetKind::Insert)
-            showInsertPasswordSheet(on);
-        else
-            showChangePasswordSheet(on);
-    });
+    retryAlert(window, text(kNotEqualMessage), text(kNotEqualInformative), retrySheet);
 }
 
 void QvCryptoDoc::passwordMustBe6CharLong(QWidget* window, PasswordSheetKind retrySheet)
 {
-    QPointer<QWidget> on(window);
-    retryAlert(window, text(kTooShortMessage), text(kNoChangesApplied), true, [this, on, retrySheet] {
-        if (retrySheet == PasswordSheetKind::Insert)
-            showInsertPasswordSheet(on);
-        else
-            showChangePasswordSheet(on);
-    });
+    retryAlert(window, text(kTooShortMessage), text(kNoChangesApplied), retrySheet);
 }
 
 void QvCryptoDoc::mandatoryPasswordNonEqual()
 {
-    retryAlert(myWindow(), text(kMandatoryNotEqualMessage), text(kMandatoryNotEqualInformative), false,
-               [this] { askMandatoryPasswordToProtectDocument(); });
+    retryAlert(myWindow(), text(kMandatoryNotEqualMessage), text(kMandatoryNotEqualInformative), std::nullopt);
 }
 
 void QvCryptoDoc::mandatoryPasswordMustBe6CharLong()
 {
-    retryAlert(myWindow(), text(kMandatoryTooShortMessage), text(kMandatoryTooShortInformative), false,
-               [this] { askMandatoryPasswordToProtectDocument(); });
+    retryAlert(myWindow(), text(kMandatoryTooShortMessage), text(kMandatoryTooShortInformative), std::nullopt);
 }
 
 // Commands and closing

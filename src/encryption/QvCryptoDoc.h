@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class PasswordSheet;
 class QLineEdit;
@@ -135,15 +136,21 @@ signals:
     void showClearPasswordInInsertPasswordSheetChanged(bool show);
 
 private:
-    PasswordSheet* makeSheet(int kind, QWidget* window);
-    void mandatorySheetEnded(int returnCode);
+    // Opens a sheet of the kind on window, its fields standing for the typed
+    // properties; `ended` runs once it has gone, its fields emptied.
+    PasswordSheet* beginPasswordSheet(int kind, QWidget* window, void (QvCryptoDoc::*confirm)(),
+                                      void (QvCryptoDoc::*cancel)(), void (QvCryptoDoc::*ended)(QWidget*, int));
+    void confirmMandatoryButton();
+    void cancelMandatoryButton();
+    void mandatorySheetEnded(QWidget* window, int returnCode);
     void changeSheetEnded(QWidget* window, int returnCode);
-    void insertSheetEnded(QWidget* window);
+    void insertSheetEnded(QWidget* window, int returnCode);
     // The rules for a new password; false after showing the alert of the first one broken.
     bool newPasswordFollowsRules(QWidget* window, PasswordSheetKind kind);
     void acceptNewPassword();
-    void retryAlert(QWidget* window, const QString& message, const QString& informative, bool withCancel,
-                    std::function<void()> reopen);
+    // An alert whose Retry opens the sheet again (the mandatory one when none is given).
+    void retryAlert(QWidget* window, const QString& message, const QString& informative,
+                    std::optional<PasswordSheetKind> sheet);
     void forgetTypedPasswords();
     void forgetAllPasswords();
     void restoreChangeCount(int count);
