@@ -192,6 +192,8 @@ TEST(ValueTransformers, ClassesAreFoundByName)
     ASSERT_TRUE(height);
     EXPECT_EQ(height->transformedValueClass(), ValueTransformer::ValueClass::Number);
     expectSame(height->transformedValue(i32(12)), i32(18), "QvHeightForFontSize");
+    for (const char* name : {"QvUnarchivieFromDataToText", "QvPathFromBookmark", "QvDictToNSColor", "QvValueIsInSet"})
+        EXPECT_TRUE(ValueTransformer::valueTransformerForName(name)) << name;
 }
 
 // A check box that stands for one start-up action: unchecking it says which
