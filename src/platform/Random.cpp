@@ -24,9 +24,11 @@ long drawRandom()
 
 qint64 randomInRange(qint64 min, qint64 max)
 {
+    // Every call draws, even for a one-value range, so that the sequence of
+    // later draws does not depend on the ranges asked for.
+    const qint64 r = drawRandom();
     if (max <= min)
         return min;
-    const qint64 r = drawRandom();
     // The span is computed unsigned so that the widest ranges do not overflow.
     const quint64 span = static_cast<quint64>(max) - static_cast<quint64>(min) + 1;
     if (span == 0)

@@ -1,14 +1,38 @@
+#include "platform/BuildConfig.h"
+#include "platform/DocumentController.h"
+#include "platform/MainQueue.h"
+#include "shell/PlaceholderDocument.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QCommandLineParser>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Calvorin"));
     QApplication::setOrganizationName(QStringLiteral("Calvorin"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Calvorin"));
-    window.resize(800, 560);
-    window.show();
+    QApplication::setApplicationVersion(QStringLiteral(CALVORIN_VERSION_STRING));
+    QGuiApplication::setDesktopFileName(QStringLiteral("calvorin"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QApplication::translate("main", "Password-protected address book."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("files"), QApplication::translate("main", "Documents to open."),
+                                 QStringLiteral("[files...]"));
+    parser.process(app);
+
+    DocumentController controller;
+    registerPlaceholderDocumentType(controller);
+    QObject::connect(&controller, &DocumentController::terminationApproved, &app, &QCoreApplication::quit);
+
+    // Documents named on the command line are the open-document requests of
+    // this platform; without any, or when none could be opened, a new one.
+    const QStringList files = parser.positionalArguments();
+    MainQueue::post([&controller, files] {
+        controller.openDocumentsFromCommandLine(files);
+        if (controller.documents().isEmpty())
+            controller.newDocument();
+    });
     return app.exec();
 }
