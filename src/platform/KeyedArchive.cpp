@@ -161,10 +161,11 @@ public:
         if (!root.isNull() && !encode(root, 0, rootUid, error))
             return false;
         const Index objects = m_plist.addArray(m_objects);
-        const Index top = m_plist.addDict({key("root")}, {m_plist.addUid(rootUid)});
-        const Index archive = m_plist.addDict(
-            {key("$version"), key("$objects"), key("$archiver"), key("$top")},
-            {m_plist.addInt(kArchiveVersion), objects, m_plist.addString(QStringLiteral("NSKeyedArchiver")), top});
+        const Index top = object({{key("root"), m_plist.addUid(rootUid)}});
+        const Index archive = object({{key("$version"), m_plist.addInt(kArchiveVersion)},
+                                      {key("$objects"), objects},
+                                      {key("$archiver"), m_plist.addString(QStringLiteral("NSKeyedArchiver"))},
+                                      {key("$top"), top}});
         out = m_plist.finish(archive);
         return true;
     }
@@ -205,14 +206,26 @@ private:
         std::vector<Index> chain;
         for (const QString& c : classes)
             chain.push_back(m_plist.addString(c));
-        const Index record = m_plist.addDict({key("$classes"), key("$classname")},
-                                             {m_plist.addArray(chain), m_plist.addString(name)});
+        const Index record = object({{key("$classes"), m_plist.addArray(chain)}, {key("$classname"), m_plist.addString(name)}});
         const quint64 uid = newObject(record);
         m_classUids.insert(name, uid);
         return uid;
     }
 
     Index uidRef(quint64 uid) { return m_plist.addUid(uid); }
+
+    // A dictionary of the property list. The pairs are a braced list, whose
+    // parts are evaluated in order (unlike function arguments), so that the
+    // objects are numbered the same by every compiler.
+    Index object(std::initializer_list<std::pair<Index, Index>> pairs)
+    {
+        std::vector<Index> keys, values;
+        for (const auto& [k, v] : pairs) {
+            keys.push_back(k);
+            values.push_back(v);
+        }
+        return m_plist.addDict(keys, values);
+    }
 
     // Equal strings are stored once. The keys of many records share their
     // text, so a small table by address answers most of them before the one
@@ -232,7 +245,7 @@ private:
     {
         if (m_nullUid == 0) {
             const quint64 cls = classUid(QStringLiteral("NSNull"), {QStringLiteral("NSNull"), QStringLiteral("NSObject")});
-            m_nullUid = newObject(m_plist.addDict({key(Key::Class)}, {uidRef(cls)}));
+            m_nullUid = newObject(object({{key(Key::Class), uidRef(cls)}}));
         }
         return m_nullUid;
     }
@@ -283,7 +296,7 @@ private:
         case Value::Kind::Date:
             uid = inlineObject(m_dateUids, std::bit_cast<quint64>(v.dateValue()), [&] {
                 const quint64 cls = classUid(QStringLiteral("NSDate"), {QStringLiteral("NSDate"), QStringLiteral("NSObject")});
-                return m_plist.addDict({key(Key::Time), key(Key::Class)}, {m_plist.addReal(v.dateValue()), uidRef(cls)});
+                return object({{key(Key::Time), m_plist.addReal(v.dateValue())}, {key(Key::Class), uidRef(cls)}});
             });
             return true;
         case Value::Kind::Dictionary:
@@ -339,8 +352,9 @@ private:
         }
         const quint64 cls = classUid(QStringLiteral("NSMutableDictionary"),
                                      {QStringLiteral("NSMutableDictionary"), QStringLiteral("NSDictionary"), QStringLiteral("NSObject")});
-        out = m_plist.addDict({key(Key::Keys), key(Key::Objects), key(Key::Class)},
-                              {m_plist.addArray(keys), m_plist.addArray(objects), uidRef(cls)});
+        out = object({{key(Key::Keys), m_plist.addArray(keys)},
+                      {key(Key::Objects), m_plist.addArray(objects)},
+                      {key(Key::Class), uidRef(cls)}});
         return true;
     }
 
@@ -356,7 +370,7 @@ private:
         }
         const quint64 cls = classUid(QStringLiteral("NSMutableArray"),
                                      {QStringLiteral("NSMutableArray"), QStringLiteral("NSArray"), QStringLiteral("NSObject")});
-        out = m_plist.addDict({key(Key::Objects), key(Key::Class)}, {m_plist.addArray(objects), uidRef(cls)});
+        out = object({{key(Key::Objects), m_plist.addArray(objects)}, {key(Key::Class), uidRef(cls)}});
         return true;
     }
 
@@ -549,7 +563,13 @@ private:
             return fail(error, QStringLiteral("keyed archive: reference to object %1 of %2").arg(uid).arg(m_objects.count));
         quint32& slot = m_slots[uid];
         if (slot >= kFirstCached) {
-            out = m_cached[slot - kFirstCached];
+            // An object read before may sit deeper here than where it was
+            // first met: the nesting of what it holds counts from here.
+            const Cached& cached = m_cached[slot - kFirstCached];
+            if (depth + cached.height > KeyedUnarchiver::kMaxDepth)
+                return fail(error, QStringLiteral("keyed archive: objects are nested too deeply"));
+            m_deepest = std::max(m_deepest, depth + cached.height);
+            out = cached.value;
             return true;
         }
         if (slot == kReading)
@@ -560,19 +580,27 @@ private:
         Object o;
         if (!m_plist.reference(m_objects, uid, index, error) || !m_plist.object(index, o, error))
             return false;
+        int height = 0;
         if (o.type == Type::Dict) {
             slot = kReading;
+            const int outer = m_deepest;
+            m_deepest = depth;
             if (!decodeClassed(o, depth, out, error))
                 return false;
+            height = m_deepest - depth;
+            m_deepest = std::max(outer, m_deepest);
         } else if (!inlineValue(o, out)) {
             return fail(error, QStringLiteral("keyed archive: object %1 is not an object").arg(uid));
-        } else if (slot == kUnread) {
-            // Most inline objects are referred to once: they are kept only
-            // from their second use on.
-            slot = kReadOnce;
-            return true;
+        } else {
+            m_deepest = std::max(m_deepest, depth);
+            if (slot == kUnread) {
+                // Most inline objects are referred to once: they are kept
+                // only from their second use on.
+                slot = kReadOnce;
+                return true;
+            }
         }
-        m_cached.push_back(out);
+        m_cached.push_back(Cached{out, height});
         m_slots[uid] = static_cast<quint32>(m_cached.size() - 1) + kFirstCached;
         return true;
     }
@@ -906,7 +934,12 @@ private:
     BinaryPlistReader m_plist;
     Object m_objects; // the "$objects" array
     std::vector<quint32> m_slots;
-    std::vector<Value> m_cached;
+    struct Cached {
+        Value value;
+        int height; // levels of nesting below the object
+    };
+    std::vector<Cached> m_cached;
+    int m_deepest = 0; // the deepest level reached by the object being read
     QHash<quint64, int> m_keyIds; // key string object -> Key, or -1
     QHash<quint64, ClassKind> m_classes;
     // The sets of keys met so far, by the references of their keys.

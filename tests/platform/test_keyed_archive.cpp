@@ -1,6 +1,7 @@
 #include "platform/KeyedArchive.h"
 #include "platform/PropertyList.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -195,6 +196,33 @@ TEST(KeyedArchiveSamples, ColoursDecodeToTheirSpaceAndComponents)
             EXPECT_EQ(c->components[std::size_t(i)], components[i].toDouble());
         EXPECT_EQ(c->components.back(), 1.0);
     }
+}
+
+TEST(KeyedArchiveSamples, ArchivesOfAnIndependentWriter)
+{
+    // Written by Python's plistlib (make_fuzz_seeds.py); also the fuzz seeds.
+    const QString dir = QStringLiteral(CALVORIN_SOURCE_DIR "/fuzz/corpus/fuzz_platform_keyed_archive/");
+    const QStringList files = QDir(dir).entryList(QDir::Files);
+    ASSERT_GE(files.size(), 10);
+    for (const QString& f : files) {
+        SCOPED_TRACE(f.toStdString());
+        unarchiveOrFail(readFile(dir + f));
+    }
+    const Value v = unarchiveOrFail(readFile(dir + "every-kind.bplist"));
+    EXPECT_EQ(v.dictionary()->allKeys(), QStringList({"int", "real", "flag", "bytes", "when", "text", "blob"}));
+    EXPECT_EQ(v.valueForKey("int").longLongValue(), kInt64Min);
+    EXPECT_EQ(v.valueForKey("real").kind(), Value::Kind::Real);
+    EXPECT_EQ(v.valueForKey("flag").kind(), Value::Kind::Bool);
+    EXPECT_EQ(v.valueForKey("bytes").dataValue(), QByteArray("\x00\xFF", 2));
+    EXPECT_EQ(v.valueForKey("when").dateValue(), 123456789.5);
+    EXPECT_EQ(v.valueForKey("text").stringValue(), "mutable"); // NSMutableString
+    EXPECT_EQ(v.valueForKey("blob").dataValue(), "mutable bytes"); // NSMutableData
+    const ColorRef named = unarchiveOrFail(readFile(dir + "color-named.bplist")).color();
+    ASSERT_TRUE(named && named->fallback);
+    EXPECT_EQ(named->colorName, "textColor");
+    EXPECT_EQ(named->fallback->components, std::vector<double>({0, 1}));
+    EXPECT_EQ(unarchiveOrFail(readFile(dir + "color-cmyk.bplist")).color()->components,
+              std::vector<double>({0.1, 0.2, 0.3, 0.4, 1}));
 }
 
 // ---------------------------------------------------------------------------
@@ -429,6 +457,20 @@ std::vector<Malformed> malformedArchives()
     deepObjects->addObject(Value("leaf"));
     deepObjects->addObject(arrayClass);
 
+    // Each array holds the one before; the root lists them all from the
+    // first, so that each is read near the top but the last is as deep as
+    // all together.
+    ArrayRef stacked = objects({Value("$null")});
+    ArrayRef all = Array::create();
+    stacked->addObject(Value(Dictionary::create({{"NS.objects", Value(all)}, {"$class", uid(2)}})));
+    stacked->addObject(arrayClass);
+    stacked->addObject(Value("leaf"));
+    for (int i = 0; i < depth; ++i) {
+        const qint64 self = stacked->count();
+        stacked->addObject(Value(Dictionary::create({{"NS.objects", Value(Array::create({uid(self - 1)}))}, {"$class", uid(2)}})));
+        all->addObject(uid(self));
+    }
+
     return {
         {"empty", "malformed", QByteArray()},
         {"text", "malformed", QByteArray("not a property list at all")},
@@ -471,6 +513,7 @@ std::vector<Malformed> malformedArchives()
                                      Value(Dictionary::create({{"NS.objects", Value(Array::create({uid(1)}))}, {"$class", uid(2)}})),
                                      arrayClass}))},
         {"nested too deeply", "too deeply", archiveWithObjects(deepObjects)},
+        {"nested too deeply in steps", "too deeply", archiveWithObjects(stacked)},
         {"unknown class", "class NSURL",
          archiveWithObjects(objects({Value("$null"), Value(Dictionary::create({{"$class", uid(2)}})), classRecord("NSURL")}))},
         {"class without name", "no name",
