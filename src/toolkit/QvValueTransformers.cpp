@@ -2,6 +2,7 @@
 
 #include "toolkit/QvBookmarkTransformers.h"
 #include "toolkit/QvDateTagElaborated.h"
+#include "toolkit/QvDictToColorTransformer.h"
 #include "toolkit/QvImgData.h"
 #include "toolkit/QvUnarchivieFromDataToText.h"
 
@@ -162,6 +163,7 @@ void registerQvValueTransformerClasses()
     T::registerValueTransformerClass<QvPathFromBookmark>("QvPathFromBookmark");
     T::registerValueTransformerClass<QvNameFromBookmark>("QvNameFromBookmark");
     T::registerValueTransformerClass<QvUnarchivieFromDataToText>("QvUnarchivieFromDataToText");
+    registerQvDictToNSColorClass();
     T::registerValueTransformerClass<QvIntToBool>("QvIntToBool");
     T::registerValueTransformerClass<QvNegateIntToBool>("QvNegateIntToBool");
     T::registerValueTransformerClass<QvOneIfOneInArray>("QvOneIfOneInArray");
