@@ -55,7 +55,12 @@ DocumentWindow::DocumentWindow(Document* document, QWidget* parent) : QMainWindo
     validateCommands();
 }
 
-DocumentWindow::~DocumentWindow() = default;
+DocumentWindow::~DocumentWindow()
+{
+    // The widgets that go after this destructor give up the focus as they do,
+    // and the application would announce that to a window that is gone.
+    disconnect(qApp, &QApplication::focusChanged, this, &DocumentWindow::validateCommands);
+}
 
 void DocumentWindow::setApplicationCommands(std::function<void(DocumentWindow&)> addCommands)
 {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPrinter>
 #include <QSignalSpy>
@@ -442,6 +443,42 @@ TEST_F(DocumentTest, WindowAsksTheDocumentBeforeAnyCommandRuns)
     EXPECT_FALSE(window->command("copy")->isEnabled()) << "no field has the focus";
 
     window->grab().save("/tmp/calvorin-document-window.png");
+}
+
+namespace {
+// Counts the validations that reach it while its window is being deleted.
+class WatchedTextDocument : public TextDocument {
+public:
+    bool validateMenuItem(QAction* item) override
+    {
+        if (windowGoing)
+            ++validationsWhileWindowGoes;
+        return TextDocument::validateMenuItem(item);
+    }
+    bool windowGoing = false;
+    int validationsWhileWindowGoes = 0;
+};
+} // namespace
+
+TEST_F(DocumentTest, AWindowDeletedWhileAFieldOfItHasTheFocusIsNotCalledBack)
+{
+    auto* document = new WatchedTextDocument;
+    controller.addDocument(document);
+    document->showWindows();
+    QPointer<DocumentWindow> window = document->window();
+    auto* field = new QLineEdit(window);
+    window->setCentralWidget(field);
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    field->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), field);
+
+    // The focus leaves the field as the window's widgets go, after the window
+    // itself has gone: nothing may call into it then.
+    document->windowGoing = true;
+    delete window.data();
+    document->windowGoing = false;
+    EXPECT_EQ(document->validationsWhileWindowGoes, 0);
 }
 
 namespace {
