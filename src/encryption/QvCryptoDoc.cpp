@@ -104,6 +104,12 @@ void QvCryptoDoc::setIsEncrypted(bool encrypted)
     if (encrypted) {
         m_changeCountWhenLocked = changeCount();
         forgetAllPasswords();
+        // A sheet left up would take what is typed next for a new password of
+        // the locked document, its empty old entry matching the wiped password.
+        for (PasswordSheet* sheet : {m_mandatoryPasswordSheet.data(), m_changePasswordSheet.data(),
+                                     m_insertPasswordSheet.data()})
+            if (sheet)
+                Sheet::end(sheet, Alert::ModalResponseAbort);
     }
     emit isEncryptedChanged(encrypted);
     emit userInterfaceStateChanged();
@@ -316,6 +322,10 @@ void QvCryptoDoc::mandatorySheetEnded(QWidget*, int returnCode)
 {
     m_mandatoryPasswordSheet = nullptr;
     setShowClearPasswordInInsertPasswordSheet(true);
+    if (m_isEncrypted) {
+        forgetTypedPasswords();
+        return;
+    }
     if (returnCode != kConfirmTag) {
         // A new document cannot stay open without a password.
         forgetTypedPasswords();

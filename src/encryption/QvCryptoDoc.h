@@ -54,8 +54,8 @@ public:
     ~QvCryptoDoc() override;
 
     // Locked: the content is still encrypted. Turning it on wipes the password
-    // and the typed entries and remembers the change count, which a later
-    // successful unlock puts back.
+    // and the typed entries, ends a password sheet that is up (nothing is set)
+    // and remembers the change count, which a later successful unlock puts back.
     bool isEncrypted() const { return m_isEncrypted; }
     void setIsEncrypted(bool encrypted);
     bool isDecrypted() const { return !m_isEncrypted; }

@@ -488,6 +488,49 @@ TEST_F(CryptoDocTest, LockingForgetsThePasswordAndEveryEntry)
     EXPECT_EQ(doc->triedPasswords.size(), 1);
 }
 
+TEST_F(CryptoDocTest, LockingEndsAPasswordSheetThatIsUpAndSetsNoPassword)
+{
+    const struct {
+        const char* name;
+        PasswordSheet::Kind kind;
+    } kinds[] = {{"change", PasswordSheet::Change}, {"insert", PasswordSheet::Insert}, {"mandatory", PasswordSheet::Mandatory}};
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.name);
+        TearDown();
+        SetUp();
+        if (k.kind == PasswordSheet::Change) {
+            protect(QStringLiteral("oldpass"));
+            doc->documentPassword();
+        } else if (k.kind == PasswordSheet::Insert) {
+            doc->showInsertPasswordSheet(doc->myWindow());
+        } else {
+            doc->askMandatoryPasswordToProtectDocument();
+        }
+        QPointer<PasswordSheet> sheet = attachedSheet();
+        ASSERT_TRUE(sheet);
+        ASSERT_EQ(sheet->kind(), k.kind);
+        QTest::keyClicks(sheet->newPasswordField(), QStringLiteral("typed before"));
+
+        doc->setIsEncrypted(true);
+        settle();
+        EXPECT_FALSE(attachedSheet());
+        // The old password is gone with the lock; a sheet left up would take
+        // an empty old entry for it.
+        if (sheet)
+            typeAndConfirm(sheet, {QString(), QStringLiteral("intruder"), QStringLiteral("intruder")});
+        settle();
+        EXPECT_TRUE(sheet.isNull());
+        EXPECT_TRUE(doc->plainPassword().isEmpty());
+        EXPECT_TRUE(doc->plainPasswordInserted().isEmpty());
+        EXPECT_TRUE(doc->plainPasswordInsertedRetype().isEmpty());
+        EXPECT_FALSE(doc->wasEditedWhenLocked());
+        EXPECT_TRUE(responder.alerts().isEmpty());
+        ASSERT_TRUE(doc);
+        EXPECT_FALSE(doc->isClosed());
+        EXPECT_TRUE(doc->isEncrypted());
+    }
+}
+
 // Commands and closing
 
 TEST_F(CryptoDocTest, FileCommandsAreOffWhileLocked)
