@@ -65,8 +65,10 @@ void PasswordSheet::wipeFields()
             continue;
         const QSignalBlocker quiet(field);
         // Once the field has let go of its text, this copy may be the last one.
+        // Setting the text, unlike clear(), also drops the undo history, which
+        // holds every character typed.
         QString text = field->text();
-        field->clear();
+        field->setText(QString());
         CryptoPrimitives::wipe(text);
     }
 }

@@ -165,8 +165,9 @@ void QvCryptoDoc::submitPasswordToDecrypt(QLineEdit* sender)
     QString typed = sender->text();
     if (typed.isEmpty() || !m_isEncrypted)
         return;
-    // The field lets go of its text first, so that the last copy, wiped below, is ours.
-    sender->clear();
+    // The field lets go of its text, and of the undo history that holds every
+    // character typed, so that the last copy, wiped below, is ours.
+    sender->setText(QString());
     submitPasswordToDecrypt(typed);
     CryptoPrimitives::wipe(typed);
 }

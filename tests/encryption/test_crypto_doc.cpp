@@ -443,6 +443,31 @@ TEST_F(CryptoDocTest, WrongPasswordKeepsTheDocumentLockedEditedAndForgetsTheEntr
     EXPECT_TRUE(field.text().isEmpty());
 }
 
+TEST_F(CryptoDocTest, FieldsLetGoOfWhatWasTypedLeaveNothingToUndo)
+{
+    // Undo is open to a field only while it shows its text in clear.
+    doc->showInsertPasswordSheet(doc->myWindow());
+    QPointer<PasswordSheet> sheet = attachedSheet();
+    ASSERT_TRUE(sheet);
+    sheet->setShowClearPassword(true);
+    QTest::keyClicks(sheet->newPasswordField(), QStringLiteral("abandoned"));
+    QTest::keyClicks(sheet->retypePasswordField(), QStringLiteral("abandoned"));
+    QTest::mouseClick(sheet->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(sheet);
+    for (QLineEdit* field : {sheet->newPasswordField(), sheet->retypePasswordField()}) {
+        field->undo();
+        EXPECT_TRUE(field->text().isEmpty()) << qPrintable(field->text());
+    }
+
+    doc->setIsEncrypted(true);
+    QLineEdit field(doc->myWindow());
+    field.setEchoMode(QLineEdit::Normal);
+    QTest::keyClicks(&field, QStringLiteral("wrong guess"));
+    doc->submitPasswordToDecrypt(&field);
+    field.undo();
+    EXPECT_TRUE(field.text().isEmpty()) << qPrintable(field.text());
+}
+
 TEST_F(CryptoDocTest, UnlockEndsCleanWhenTheLockedContentMatchesTheFile)
 {
     // As read from a file: locked before any change.
