@@ -413,13 +413,10 @@ bool parseXmlReal(const QString& text, double& out)
     const char* end = t.constData() + t.size();
     const auto [p, ec] = std::from_chars(t.constData(), end, out);
     if (ec == std::errc::result_out_of_range) {
-        // Beyond the range of a double: infinity or zero with its sign.
-        const bool negative = t.startsWith('-');
-        const bool tiny = t.toLower().contains("e-");
-        out = tiny ? 0.0 : HUGE_VAL;
-        if (negative)
-            out = -out;
-        return true;
+        // Beyond the range of a double: infinity or zero with its sign, as
+        // the reading of a text saturates.
+        out = Value(QString::fromLatin1(t)).doubleValue();
+        return p == end;
     }
     return ec == std::errc() && p == end && !t.isEmpty();
 }

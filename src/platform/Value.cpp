@@ -94,6 +94,32 @@ quint64 stringToUnsigned(const QString& s, quint64 limit)
     return p.negative ? 0 : p.magnitude;
 }
 
+// For a decimal number beyond the range of a double: whether it is too large
+// (rather than too small), told by the place of its first non-zero digit.
+bool decimalOverflows(const std::string& text)
+{
+    const std::size_t e = text.find('e');
+    const std::size_t mantissaEnd = e == std::string::npos ? text.size() : e;
+    const std::size_t point = std::min(text.find('.'), mantissaEnd);
+    const std::size_t first = text.find_first_of("123456789");
+    if (first >= mantissaEnd)
+        return false;
+    long long order = first < point ? static_cast<long long>(point - first) - 1 : -static_cast<long long>(first - point);
+    if (e != std::string::npos) {
+        // Saturated far beyond any order a double reaches.
+        constexpr long long kBound = 1LL << 40;
+        long long exponent = 0;
+        std::size_t i = e + 1;
+        const bool negative = i < text.size() && text[i] == '-';
+        if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+            ++i;
+        for (; i < text.size() && exponent < kBound; ++i)
+            exponent = exponent * 10 + (text[i] - '0');
+        order += negative ? -exponent : exponent;
+    }
+    return order >= 0;
+}
+
 double stringToDouble(const QString& s)
 {
     // The longest prefix that reads as a decimal number, parsed without regard
@@ -137,11 +163,8 @@ double stringToDouble(const QString& s)
     (void)end;
     if (ec == std::errc::result_out_of_range) {
         // Overflow gives infinity, underflow zero, each with its sign.
-        const bool negative = text.front() == '-';
-        const std::size_t e = text.find('e');
-        const bool hugeExponent = e != std::string::npos && text.compare(e + 1, 1, "-") != 0;
-        const double magnitude = hugeExponent || e == std::string::npos ? HUGE_VAL : 0.0;
-        return negative ? -magnitude : magnitude;
+        const double magnitude = decimalOverflows(text) ? HUGE_VAL : 0.0;
+        return text.front() == '-' ? -magnitude : magnitude;
     }
     return d;
 }

@@ -83,7 +83,7 @@ TEST(PropertyList, ReadsXmlAsThePlatformWritesIt)
 	<key>big</key>
 	<integer>18446744073709551615</integer>
 	<key>reals</key>
-	<array><real>2.5</real><real>-infinity</real><real>nan</real><real>1e400</real><real>+3</real></array>
+	<array><real>2.5</real><real>-infinity</real><real>nan</real><real>1e400</real><real>+3</real><real>0.000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000001</real></array>
 	<key>flags</key>
 	<array><true/><false/></array>
 	<key>blob</key>
@@ -110,6 +110,7 @@ TEST(PropertyList, ReadsXmlAsThePlatformWritesIt)
     EXPECT_TRUE(std::isnan(reals->objectAtIndex(2).doubleValue()));
     EXPECT_EQ(reals->objectAtIndex(3).doubleValue(), HUGE_VAL);
     EXPECT_EQ(reals->objectAtIndex(4).doubleValue(), 3.0);
+    EXPECT_EQ(reals->objectAtIndex(5).doubleValue(), 0.0) << "too small for a double, not too large";
     EXPECT_TRUE(v.valueForKey("flags").array()->objectAtIndex(0).boolValue());
     EXPECT_EQ(v.valueForKey("blob").dataValue(), QByteArray("\x00\x01\x02\xFF", 4));
     EXPECT_EQ(v.valueForKey("when").dateValue(), 60.0);
@@ -194,6 +195,7 @@ TEST(PropertyList, MalformedInputFailsCleanly)
         {"integer beyond 64 bits", "invalid integer", "<plist><integer>18446744073709551616</integer></plist>"},
         {"integer below 64 bits", "invalid integer", "<plist><integer>-9223372036854775809</integer></plist>"},
         {"real as text", "invalid real", "<plist><real>one</real></plist>"},
+        {"real beyond the range with letters after it", "invalid real", "<plist><real>1e400x</real></plist>"},
         {"date without zone", "invalid date", "<plist><date>2001-01-01T00:00:00</date></plist>"},
         {"thirtieth of February", "invalid date", "<plist><date>2001-02-30T00:00:00Z</date></plist>"},
         {"invalid base64", "base64", "<plist><data>@@@@</data></plist>"},

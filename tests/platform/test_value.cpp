@@ -86,6 +86,31 @@ TEST(Value, StringsReadLikeTheFramework)
     EXPECT_FLOAT_EQ(Value("2.5").floatValue(), 2.5f);
 }
 
+TEST(Value, StringsBeyondTheRangeOfARealSaturateByTheirSize)
+{
+    // Whether a number is too large or too small for a double depends on where
+    // its first digit stands, not on the sign of its exponent.
+    const QString zeros(400, u'0');
+    const struct {
+        QString text;
+        double doubleValue;
+    } cases[] = {
+        {QStringLiteral("0.") + zeros + QStringLiteral("1"), 0.0},
+        {QStringLiteral("-0.") + zeros + QStringLiteral("1"), -0.0},
+        {QStringLiteral("0.") + zeros + QStringLiteral("1e5"), 0.0},
+        {QStringLiteral("1") + zeros + QStringLiteral("e-50"), HUGE_VAL},
+        {QStringLiteral("-1") + zeros, -HUGE_VAL},
+        {QStringLiteral("1e-99999999999999999999"), 0.0},
+        {QStringLiteral("1e99999999999999999999"), HUGE_VAL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        const double d = Value(c.text).doubleValue();
+        EXPECT_EQ(d, c.doubleValue);
+        EXPECT_EQ(std::signbit(d), std::signbit(c.doubleValue));
+    }
+}
+
 TEST(Value, StringsParseWithoutTheLocale)
 {
     const QLocale saved;
