@@ -287,9 +287,11 @@ void Document::close()
         m_window->close();
         m_window->deleteLater();
     }
-    if (m_controller)
-        m_controller->removeDocument(this);
-    deleteLater();
+    // A document of a controller goes with its window; any other stays with its owner.
+    if (DocumentController* controller = m_controller) {
+        controller->removeDocument(this);
+        deleteLater();
+    }
 }
 
 void Document::makeWindowControllers()

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/DocumentController.h"
 #include "platform/DocumentWindow.h"
 
 #include <QByteArray>
@@ -10,7 +11,6 @@
 #include <memory>
 #include <optional>
 
-class DocumentController;
 class QAction;
 class QPrinter;
 class QUndoStack;
@@ -98,7 +98,9 @@ public:
     virtual void canCloseDocument(std::function<void(bool shouldClose)> completion);
     // Asks, then closes when allowed (the window's close button and File > Close).
     void performClose();
-    // Closes at once: ends the window's sheets, closes the window, leaves the controller.
+    // Closes at once: ends the window's sheets (they answer Alert::ModalResponseAbort),
+    // closes the window and leaves the controller, which deletes the document
+    // later. A document that belongs to no controller is left to its owner.
     virtual void close();
     bool isClosed() const { return m_closed; }
 

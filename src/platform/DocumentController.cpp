@@ -3,6 +3,7 @@
 #include "platform/Alert.h"
 #include "platform/Document.h"
 #include "platform/FileChooser.h"
+#include "platform/MainQueue.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -227,10 +228,11 @@ Document* DocumentController::makeDocumentWithContentsOfURL(const QUrl& url, con
 
 void DocumentController::presentOpenError(const QUrl& url, const QString& why)
 {
-    const QString name = QFileInfo(url.toLocalFile()).fileName();
-    Alert(tr("The document “%1” could not be opened.").arg(name),
-          why.isEmpty() ? tr("The file is damaged or is not a document of this application.") : why, {tr("OK")})
-        .beginSheetModalForWindow(nullptr, {});
+    const Alert alert(tr("The document “%1” could not be opened.").arg(QFileInfo(url.toLocalFile()).fileName()),
+                      why.isEmpty() ? tr("The file is damaged or is not a document of this application.") : why,
+                      {tr("OK")});
+    // Shown after the windows that the same event opens, so that none covers it.
+    MainQueue::post(this, [alert] { alert.beginSheetModalForWindow(nullptr, {}); });
 }
 
 void DocumentController::openDocumentsFromCommandLine(const QStringList& arguments)

@@ -71,8 +71,8 @@ void SheetHost::add(const EntryPtr& entry)
     QDialog* dialog = entry->dialog;
     hostOfDialog().insert(dialog, this);
     // A dialog deleted while attached is dropped without an answer: its owner is going away.
-    entry->destroyed = QObject::connect(dialog, &QObject::destroyed, this, [this, entry](QObject* gone) {
-        hostOfDialog().remove(static_cast<QDialog*>(gone));
+    entry->destroyed = QObject::connect(dialog, &QObject::destroyed, this, [this, entry, dialog] {
+        hostOfDialog().remove(dialog);
         forget(entry);
     });
     entries.push_back(entry);

@@ -1,16 +1,14 @@
 #include "toolkit/QvDateTagElaborated.h"
 
+#include "platform/Clock.h"
+
 #include <utility>
-
-QvDateTagElaborated::QvDateTagElaborated() : m_clock([] { return QDateTime::currentDateTime(); }) {}
-
-QvDateTagElaborated::QvDateTagElaborated(ClockFunction clock) : m_clock(std::move(clock)) {}
 
 Value QvDateTagElaborated::transformedValue(const Value& value) const
 {
     if (value.isNull())
         return Value::string(QString());
-    const QDateTime now = m_clock().toLocalTime();
+    const QDateTime now = Clock::now().toLocalTime();
     const QDate date = now.date();
     const QTime time = now.time();
     const long year = date.year();

@@ -7,21 +7,8 @@
 
 #include "platform/ValueTransformer.h"
 
-#include <QDateTime>
-
-#include <functional>
-
 class QvDateTagElaborated : public ValueTransformer {
 public:
-    using ClockFunction = std::function<QDateTime()>;
-
-    QvDateTagElaborated();
-    // Tests pass a clock of their own.
-    explicit QvDateTagElaborated(ClockFunction clock);
-
     ValueClass transformedValueClass() const override { return ValueClass::String; }
     Value transformedValue(const Value& value) const override;
-
-private:
-    ClockFunction m_clock;
 };

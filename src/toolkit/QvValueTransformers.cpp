@@ -2,7 +2,9 @@
 
 #include "toolkit/QvBookmarkTransformers.h"
 #include "toolkit/QvDateTagElaborated.h"
+#include "toolkit/QvDictToColorTransformer.h"
 #include "toolkit/QvImgData.h"
+#include "toolkit/QvUnarchivieFromDataToText.h"
 
 #include <cmath>
 #include <limits>
@@ -160,6 +162,8 @@ void registerQvValueTransformerClasses()
     T::registerValueTransformerClass<QvImgData>("QvImgData");
     T::registerValueTransformerClass<QvPathFromBookmark>("QvPathFromBookmark");
     T::registerValueTransformerClass<QvNameFromBookmark>("QvNameFromBookmark");
+    T::registerValueTransformerClass<QvUnarchivieFromDataToText>("QvUnarchivieFromDataToText");
+    registerQvDictToNSColorClass();
     T::registerValueTransformerClass<QvIntToBool>("QvIntToBool");
     T::registerValueTransformerClass<QvNegateIntToBool>("QvNegateIntToBool");
     T::registerValueTransformerClass<QvOneIfOneInArray>("QvOneIfOneInArray");

@@ -15,8 +15,8 @@
 #include <QString>
 
 // Makes every transformer class of the toolkit findable by its class name
-// (`ValueTransformer::valueTransformerForName("QvValueIs3")`). Call once at
-// start-up; calling again does no harm.
+// (`ValueTransformer::valueTransformerForName("QvValueIs3")`), the colour
+// transformer included. Call once at start-up; calling again does no harm.
 void registerQvValueTransformerClasses();
 
 // Boolean: the number is not 0. Reverse: 1 for YES, else 0.

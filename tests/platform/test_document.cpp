@@ -6,7 +6,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenuBar>
+#include <QLabel>
 #include <QPointer>
+#include <QPrinter>
 #include <QSignalSpy>
 #include <QTest>
 #include <sys/resource.h>
@@ -34,6 +36,23 @@ TEST_F(DocumentTest, NewDocumentsAreNumberedFromTheLowestFreeNumber)
     EXPECT_EQ(controller.documents(), (QList<Document*>{first, third}));
     EXPECT_EQ(newDocument()->displayName(), "Untitled 2");
     EXPECT_TRUE(responder.alerts().isEmpty()) << "an unedited document closes without asking";
+}
+
+TEST_F(DocumentTest, ClosingEndsTheSheetsOfTheWindowAndLeavesAnUnownedDocumentToItsOwner)
+{
+    TextDocument document;
+    document.showWindows();
+    QPointer<DocumentWindow> window = document.window();
+    responder.showNext();
+    int answer = 0;
+    Alert("Still up", "", {}).beginSheetModalForWindow(window, [&](int response) { answer = response; });
+
+    document.close();
+    settle();
+
+    EXPECT_EQ(answer, Alert::ModalResponseAbort);
+    EXPECT_TRUE(document.isClosed());
+    EXPECT_TRUE(window.isNull());
 }
 
 TEST_F(DocumentTest, EditsUndoAndRedoMoveTheChangeCount)
@@ -423,4 +442,29 @@ TEST_F(DocumentTest, WindowAsksTheDocumentBeforeAnyCommandRuns)
     EXPECT_FALSE(window->command("copy")->isEnabled()) << "no field has the focus";
 
     window->grab().save("/tmp/calvorin-document-window.png");
+}
+
+namespace {
+class PrintableTextDocument : public TextDocument {
+public:
+    QWidget* printableView() const override { return const_cast<QLabel*>(&view); }
+    QLabel view{"Printed contact"};
+};
+} // namespace
+
+TEST_F(DocumentTest, PrintRendersThePrintableViewAndIsOfferedOnlyWithOne)
+{
+    EXPECT_FALSE(newDocument()->window()->command("printDocument")->isEnabled());
+
+    auto* document = new PrintableTextDocument;
+    controller.addDocument(document);
+    document->showWindows();
+    EXPECT_TRUE(document->window()->command("printDocument")->isEnabled());
+    document->view.resize(300, 100);
+    QPrinter* printer = document->printInfo();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(path("printed.pdf"));
+
+    EXPECT_TRUE(document->printView(printer));
+    EXPECT_TRUE(readFile(path("printed.pdf")).startsWith("%PDF"));
 }

@@ -1,12 +1,15 @@
 #include "toolkit/QvValueTransformers.h"
 
 #include "platform/Binding.h"
+#include "platform/Clock.h"
+#include "platform/KeyedArchive.h"
 #include "platform/Defaults.h"
 
 #include "toolkit/QvBookmark.h"
 #include "toolkit/QvBookmarkTransformers.h"
 #include "toolkit/QvDateTagElaborated.h"
 #include "toolkit/QvImgData.h"
+#include "toolkit/QvUnarchivieFromDataToText.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -189,6 +192,8 @@ TEST(ValueTransformers, ClassesAreFoundByName)
     ASSERT_TRUE(height);
     EXPECT_EQ(height->transformedValueClass(), ValueTransformer::ValueClass::Number);
     expectSame(height->transformedValue(i32(12)), i32(18), "QvHeightForFontSize");
+    for (const char* name : {"QvUnarchivieFromDataToText", "QvPathFromBookmark", "QvDictToNSColor", "QvValueIsInSet"})
+        EXPECT_TRUE(ValueTransformer::valueTransformerForName(name)) << name;
 }
 
 // A check box that stands for one start-up action: unchecking it says which
@@ -217,14 +222,26 @@ TEST(ValueTransformers, BoundCheckBoxWritesOnlySoundAnswers)
 
 namespace {
 
+// Counts its readings, so that a text is seen to be filled from one of them.
+class CountingClock : public Clock {
+public:
+    explicit CountingClock(QDateTime time) : time(std::move(time)) {}
+    QDateTime currentDateTime() const override
+    {
+        ++readings;
+        return time;
+    }
+    QDateTime time;
+    mutable int readings = 0;
+
+private:
+    ScopedSeam<Clock> m_install{this};
+};
+
 TEST(DateTags, FilledFromOneReadingOfTheClock)
 {
-    int readings = 0;
-    QDateTime now(QDate(2026, 12, 8), QTime(9, 5, 7));
-    const QvDateTagElaborated tags([&] {
-        ++readings;
-        return now;
-    });
+    CountingClock clock(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7)));
+    const QvDateTagElaborated tags;
     struct {
         const char* text;
         const char* expected;
@@ -237,10 +254,10 @@ TEST(DateTags, FilledFromOneReadingOfTheClock)
     };
     for (const auto& c : cases)
         expectSame(tags.transformedValue(Value(c.text)), Value(c.expected), c.text);
-    EXPECT_EQ(readings, int(std::size(cases)));
+    EXPECT_EQ(clock.readings, int(std::size(cases)));
     expectSame(tags.transformedValue(kAbsent), Value(""), "absent");
 
-    now = QDateTime(QDate(2005, 1, 2), QTime(23, 0, 0));
+    clock.time = QDateTime(QDate(2005, 1, 2), QTime(23, 0, 0));
     expectSame(tags.transformedValue(Value("<yy><mm><dd>-<hh>")), Value("050102-23"), "2005");
 }
 
@@ -293,6 +310,35 @@ TEST(BookmarkTransformers, PathAndNameOfTheFile)
     ASSERT_TRUE(QFile::remove(path));
     expectSame(pathOf.transformedValue(bookmark), kAbsent, "file gone");
     expectSame(nameOf.transformedValue(bookmark), kAbsent, "file gone");
+}
+
+QByteArray sharedFixture(const char* name)
+{
+    QFile f(QStringLiteral(CALVORIN_SHARED_FIXTURES "/keyed-archive/") + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(ArchivedText, OnlyTextComesOut)
+{
+    const QvUnarchivieFromDataToText t;
+    const QByteArray archivedText = KeyedArchiver::archivedDataWithRootObject(Value("Hello, world"));
+    ASSERT_FALSE(archivedText.isEmpty());
+    const QByteArray arrayArchive = sharedFixture("array-xml.plist");
+    const QByteArray foreignClasses = sharedFixture("complex-binary.plist");
+    ASSERT_FALSE(arrayArchive.isEmpty());
+    ASSERT_FALSE(foreignClasses.isEmpty());
+    const Case cases[] = {
+        {"archived text", nullptr, Value::data(archivedText), Value("Hello, world")},
+        {"archived number", nullptr, Value::data(KeyedArchiver::archivedDataWithRootObject(Value::int32(3))), kAbsent},
+        {"archived array", nullptr, Value::data(arrayArchive), kAbsent},
+        {"classes we do not decode", nullptr, Value::data(foreignClasses), kAbsent},
+        {"damaged archive", nullptr, Value::data(archivedText.left(archivedText.size() / 2)), kAbsent},
+        {"no archive", nullptr, Value::data("plain bytes"), kAbsent},
+        {"a string, not data", nullptr, Value("Hello"), kAbsent},
+        {"absent", nullptr, kAbsent, kAbsent},
+    };
+    for (const Case& c : cases)
+        expectSame(t.transformedValue(c.input), c.expected, c.what);
 }
 
 } // namespace
