@@ -11,6 +11,7 @@
 #include "toolkit/QvVSplitViewDelegate.h"
 
 #include <QAction>
+#include <QWidget>
 #include <QUndoStack>
 
 namespace {
@@ -107,6 +108,7 @@ MyDocument::MyDocument(QObject* parent)
     m_arrayForImport = importFieldTable();
     setUpControllers();
     connect(this, &QvCryptoDoc::isEncryptedChanged, this, &MyDocument::lockStateChanged);
+    connect(this, &Document::closing, this, &MyDocument::releaseFocus);
     connect(this, &Document::userInterfaceStateChanged, this, [this] { announce(kHasPassword); });
 }
 
@@ -115,6 +117,16 @@ MyDocument::~MyDocument()
     // The split view asks its delegate on every resize; it must not outlive it.
     if (QvSplitView* split = mySplitView())
         split->setDelegate(nullptr);
+    releaseFocus();
+}
+
+void MyDocument::releaseFocus()
+{
+    // A window that is taken apart while one of its fields has the focus
+    // announces the focus change half-destroyed. A disabled window holds no
+    // focus and takes none.
+    if (DocumentWindow* shown = window())
+        shown->setEnabled(false);
 }
 
 void MyDocument::setUpControllers()
