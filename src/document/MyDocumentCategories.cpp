@@ -14,10 +14,12 @@
 #include "platform/Sheet.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QTableView>
 
@@ -41,6 +43,42 @@ qsizetype indexOfCategoryNamed(const ArrayController* categories, const QString&
             return i;
     return -1;
 }
+
+// Return in the table acts on the cell (a colour opens its chooser, a name is
+// edited) instead of reaching the sheet's default button, which would end it.
+class CategoryTableKeys : public QObject {
+public:
+    CategoryTableKeys(QTableView* table, std::function<void(const QModelIndex&)> chooseColor)
+        : QObject(table), m_table(table), m_chooseColor(std::move(chooseColor))
+    {
+        table->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != m_table || event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter)
+            return false;
+        // The Return that ends the editing of a name comes up from its field.
+        if (QApplication::focusWidget() != m_table)
+            return true;
+        const QModelIndex index = m_table->currentIndex();
+        if (!index.isValid())
+            return false;
+        if (index.column() == CategoryTableModel::NameColumn)
+            m_table->edit(index);
+        else
+            m_chooseColor(index);
+        return true;
+    }
+
+private:
+    QTableView* m_table;
+    std::function<void(const QModelIndex&)> m_chooseColor;
+};
 
 } // namespace
 
@@ -68,7 +106,7 @@ void MyDocument::editCategoriesSheet()
     connect(sheet->addButton(), &QPushButton::clicked, this, &MyDocument::addNewCategory);
     connect(sheet->removeButton(), &QPushButton::clicked, this, &MyDocument::removeCategory);
     connect(sheet->doneButton(), &QPushButton::clicked, this, &MyDocument::closeCategoriesSheet);
-    // A colour cell opens the colour chooser: double-click, or Return on the keyboard.
+    // A colour cell opens the colour chooser: a double click, or Return.
     auto chooseColor = [this, sheet, model](const QModelIndex& index) {
         if (!index.isValid() || index.column() == CategoryTableModel::NameColumn || sheet->colorDialog())
             return;
@@ -86,7 +124,7 @@ void MyDocument::editCategoriesSheet()
         }, options);
     };
     connect(table, &QAbstractItemView::doubleClicked, sheet, chooseColor);
-    connect(table, &QAbstractItemView::activated, sheet, chooseColor);
+    new CategoryTableKeys(table, chooseColor);
     auto* removeKey = new QAction(sheet);
     removeKey->setShortcut(QKeySequence::Delete);
     removeKey->setShortcutContext(Qt::WidgetShortcut);
