@@ -1,15 +1,13 @@
 #include "document/LabelSheet.h"
 
+#include "document/DocumentStyle.h"
 #include "ui_LabelSheet.h"
 
 LabelSheet::LabelSheet(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::LabelSheet>())
 {
     m_ui->setupUi(this);
-    QFont title = m_ui->titleLabel->font();
-    title.setBold(true);
-    title.setPointSizeF(title.pointSizeF() * 1.2);
-    m_ui->titleLabel->setFont(title);
-    m_ui->infoLabel->setForegroundRole(QPalette::PlaceholderText);
+    DocumentStyle::setHeading(m_ui->titleLabel, 1.2);
+    DocumentStyle::setSecondary(m_ui->infoLabel);
 }
 
 LabelSheet::~LabelSheet() = default;

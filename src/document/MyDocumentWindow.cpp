@@ -7,6 +7,7 @@
 #include "document/CategorySheet.h"
 #include "document/CategoryView.h"
 #include "document/DocumentIcons.h"
+#include "document/DocumentStyle.h"
 #include "document/FilteringArrayController.h"
 #include "document/LabelSheet.h"
 #include "document/MyDocumentWindow_p.h"
@@ -328,19 +329,16 @@ void MyDocument::buildRecordPane()
     Ui::MyDocument& ui = m_window->ui;
     ui.categoryView->setMyArrayController(m_myArrayController);
     ui.categoryView2->setMyArrayController(m_myArrayController);
-    QFont title = ui.viewName->font();
-    title.setPointSizeF(title.pointSizeF() * 1.6);
-    title.setBold(true);
-    ui.viewName->setFont(title);
+    DocumentStyle::setHeading(ui.viewName, 1.6);
     QFont subtitle = ui.viewCompany->font();
     subtitle.setPointSizeF(subtitle.pointSizeF() * 1.15);
     ui.viewCompany->setFont(subtitle);
-    ui.viewCompany->setForegroundRole(QPalette::PlaceholderText);
+    DocumentStyle::setSecondary(ui.viewCompany);
     for (QLabel* caption : ui.whiteView->findChildren<QLabel*>()) {
         if (caption->property("captionRole").isValid())
-            caption->setForegroundRole(QPalette::PlaceholderText);
+            DocumentStyle::setSecondary(caption);
     }
-    ui.emptyLabel->setForegroundRole(QPalette::PlaceholderText);
+    DocumentStyle::setSecondary(ui.emptyLabel);
 
     connect(ui.recordCategoryPopup, &QComboBox::activated, this, &MyDocument::categoryWasSet);
     // Typing in a field of the record marks the document edited.
@@ -371,11 +369,8 @@ void MyDocument::buildLockedView()
     Ui::MyDocument& ui = m_window->ui;
     ui.lockIcon->setPixmap(DocumentIcons::picture(DocumentIcons::Glyph::Locked, 72,
                                                   ui.lockIcon->palette().color(QPalette::PlaceholderText)));
-    QFont title = ui.lockedTitle->font();
-    title.setPointSizeF(title.pointSizeF() * 1.4);
-    title.setBold(true);
-    ui.lockedTitle->setFont(title);
-    ui.lockedInfo->setForegroundRole(QPalette::PlaceholderText);
+    DocumentStyle::setHeading(ui.lockedTitle, 1.4);
+    DocumentStyle::setSecondary(ui.lockedInfo);
     ui.decryptProgressIndicator->hide();
     setDecryptProgressIndicator(ui.decryptProgressIndicator);
     QPointer<QLineEdit> field = ui.passwordToDecryptField;
