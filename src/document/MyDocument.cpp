@@ -117,7 +117,9 @@ MyDocument::~MyDocument()
     // The split view asks its delegate on every resize; it must not outlive it.
     if (QvSplitView* split = mySplitView())
         split->setDelegate(nullptr);
+    // The window goes while the document is whole: its widgets call back into it.
     releaseFocus();
+    delete window();
 }
 
 void MyDocument::releaseFocus()
@@ -402,6 +404,8 @@ bool MyDocument::validateMenuItem(QAction* item)
         return hasPassword() && QvCryptoDoc::validateUserInterfaceItem(item);
     if (action == QLatin1String("undo") || action == QLatin1String("redo"))
         return isDecrypted() && QvCryptoDoc::validateUserInterfaceItem(item);
+    if (action == QLatin1String("documentPassword"))
+        item->setText(hasPassword() ? tr("Change &Password…") : tr("Set &Password…"));
     return QvCryptoDoc::validateUserInterfaceItem(item);
 }
 

@@ -1,12 +1,15 @@
 #include "test_document_fixture.h"
 
+#include "document/CategoryBadges.h"
 #include "document/LabelSheet.h"
 #include "encryption/PasswordSheet.h"
+#include "platform/Defaults.h"
 #include "platform/DocumentWindow.h"
 #include "platform/ValueTransformer.h"
 #include "toolkit/QvVSplitViewDelegate.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -243,4 +246,32 @@ TEST_F(ContactsDocumentTest, ModesAndCaptionsReachTheWindowThroughBindings)
 
     document->setDefaultDictionaryLabel();
     EXPECT_EQ(caption->text(), "First name:");
+}
+
+TEST(ContactsDocumentLists, TheListFontComesFromTheDefaultsOrTheSystem)
+{
+    Defaults& defaults = Defaults::standardUserDefaults();
+    const QFont system = QApplication::font();
+    struct Case {
+        Value family;
+        Value size;
+        QString expectedFamily;
+        double expectedSize;
+    };
+    const Case cases[] = {
+        {Value(system.family()), Value::real(15.0), system.family(), 15.0},
+        {Value("No Such Family Anywhere"), Value::real(13.5), system.family(), 13.5},
+        {Value(), Value(), system.family(), system.pointSizeF()},
+        {Value(system.family()), Value::real(-4.0), system.family(), system.pointSizeF()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(qPrintable(c.family.stringValue()));
+        defaults.setObject(c.family, "tableFontFamily");
+        defaults.setObject(c.size, "tableFontSize");
+        const QFont font = CategoryBadges::tableFont();
+        EXPECT_EQ(font.family(), c.expectedFamily);
+        EXPECT_DOUBLE_EQ(font.pointSizeF(), c.expectedSize);
+    }
+    defaults.removeObjectForKey("tableFontFamily");
+    defaults.removeObjectForKey("tableFontSize");
 }
