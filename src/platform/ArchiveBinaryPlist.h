@@ -1,10 +1,9 @@
 #pragma once
 // The binary property-list format ("bplist00") at the level of its object
 // table, shared by the property-list conversion and the keyed archive. Our own
-// code rather than libplist 2.2, which keeps integers without their sign (no
-// telling -1 from 2^64 - 1), dates as whole seconds and microseconds, and
-// copies every shared container; the keyed archive also reads the object table
-// in place, without building a tree first.
+// code rather than libplist 2.2, whose nodes keep integers without their sign
+// (no telling -1 from 2^64 - 1) and dates only to the microsecond; the keyed
+// archive also reads the object table in place, without building a tree first.
 //
 // The reader trusts nothing in the bytes: every offset, count and reference is
 // checked against the buffer before it is used.
