@@ -1,6 +1,5 @@
 #pragma once
 #include "platform/Document.h"
-#include "platform/DocumentController.h"
 
 #include <QPointer>
 #include <QProgressBar>

@@ -26,12 +26,6 @@ int bytesFor(quint64 value)
 // log2 of a width of 1, 2, 4 or 8 bytes, as markers encode it.
 quint8 widthCode(int width) { return static_cast<quint8>(std::countr_zero(static_cast<unsigned>(width))); }
 
-void appendBigEndian(QByteArray& out, quint64 value, int size)
-{
-    for (int shift = (size - 1) * 8; shift >= 0; shift -= 8)
-        out.append(static_cast<char>((value >> shift) & 0xFF));
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -307,39 +301,91 @@ bool BinaryPlistReader::stringEquals(const Object& string, QLatin1StringView tex
 // ---------------------------------------------------------------------------
 // Writer
 
-BinaryPlistWriter::Index BinaryPlistWriter::add(Kind kind, quint64 scalar, quint64 count)
+namespace {
+
+// Big-endian bytes of an integer, `size` of them, written at `out`.
+void putBigEndian(char* out, quint64 value, int size)
 {
-    m_entries.push_back(Entry{kind, scalar, count});
+    for (int i = size - 1; i >= 0; --i, value >>= 8)
+        out[i] = static_cast<char>(value & 0xFF);
+}
+
+// An integer object: 1, 2 or 4 bytes unsigned, 8 bytes signed.
+qsizetype encodeInt(char* out, qint64 value)
+{
+    const int size = value < 0 ? 8 : bytesFor(static_cast<quint64>(value));
+    out[0] = static_cast<char>(0x10 | widthCode(size));
+    putBigEndian(out + 1, static_cast<quint64>(value), size);
+    return 1 + size;
+}
+
+// The marker of data, strings and containers, with the count in it or after it.
+qsizetype encodeHeader(char* out, quint8 high, quint64 count)
+{
+    if (count < 15) {
+        out[0] = static_cast<char>((high << 4) | count);
+        return 1;
+    }
+    out[0] = static_cast<char>((high << 4) | 0x0F);
+    return 1 + encodeInt(out + 1, static_cast<qint64>(count));
+}
+
+qsizetype headerSize(quint64 count) { return count < 15 ? 1 : 2 + bytesFor(count); }
+
+} // namespace
+
+BinaryPlistWriter::Index BinaryPlistWriter::addEncoded(const char* bytes, qsizetype size)
+{
+    m_entries.push_back(Entry{quint64(m_encoded.size()), quint64(size)});
+    m_encoded.append(bytes, size);
     return static_cast<Index>(m_entries.size() - 1);
 }
 
-BinaryPlistWriter::Index BinaryPlistWriter::addUniqueScalar(Kind kind, quint64 bits)
+BinaryPlistWriter::Index BinaryPlistWriter::addUniqueScalar(int kind, quint64 bits, const char* bytes, qsizetype size)
 {
-    QHash<quint64, Index>& index = m_scalarIndex[static_cast<int>(kind)];
+    QHash<quint64, Index>& index = m_scalarIndex[kind];
     const auto found = index.constFind(bits);
     if (found != index.constEnd())
         return *found;
-    const Index i = add(kind, bits, 0);
+    const Index i = addEncoded(bytes, size);
     index.insert(bits, i);
     return i;
 }
 
-BinaryPlistWriter::Index BinaryPlistWriter::addBool(bool b) { return addUniqueScalar(Kind::Bool, b ? 1 : 0); }
+BinaryPlistWriter::Index BinaryPlistWriter::addBool(bool b)
+{
+    const char marker = b ? char(0x09) : char(0x08);
+    return addUniqueScalar(0, b ? 1 : 0, &marker, 1);
+}
 
-BinaryPlistWriter::Index BinaryPlistWriter::addInt(qint64 i) { return addUniqueScalar(Kind::Int, static_cast<quint64>(i)); }
+BinaryPlistWriter::Index BinaryPlistWriter::addInt(qint64 i)
+{
+    char bytes[9];
+    return addUniqueScalar(1, static_cast<quint64>(i), bytes, encodeInt(bytes, i));
+}
 
 BinaryPlistWriter::Index BinaryPlistWriter::addUnsigned(quint64 u)
 {
     if (u <= quint64(std::numeric_limits<qint64>::max()))
         return addInt(static_cast<qint64>(u));
-    return addUniqueScalar(Kind::Unsigned, u);
+    // Sixteen bytes, the high eight zero: the form that reads back unsigned.
+    char bytes[17] = {char(0x14)};
+    putBigEndian(bytes + 9, u, 8);
+    return addUniqueScalar(2, u, bytes, 17);
 }
 
-BinaryPlistWriter::Index BinaryPlistWriter::addReal(double d) { return addUniqueScalar(Kind::Real, std::bit_cast<quint64>(d)); }
+BinaryPlistWriter::Index BinaryPlistWriter::addReal(double d)
+{
+    char bytes[9] = {char(0x23)};
+    putBigEndian(bytes + 1, std::bit_cast<quint64>(d), 8);
+    return addUniqueScalar(3, std::bit_cast<quint64>(d), bytes, 9);
+}
 
 BinaryPlistWriter::Index BinaryPlistWriter::addDate(double secondsSince2001)
 {
-    return addUniqueScalar(Kind::Date, std::bit_cast<quint64>(secondsSince2001));
+    char bytes[9] = {char(0x33)};
+    putBigEndian(bytes + 1, std::bit_cast<quint64>(secondsSince2001), 8);
+    return addUniqueScalar(4, std::bit_cast<quint64>(secondsSince2001), bytes, 9);
 }
 
 BinaryPlistWriter::Index BinaryPlistWriter::addData(const QByteArray& data)
@@ -347,8 +393,11 @@ BinaryPlistWriter::Index BinaryPlistWriter::addData(const QByteArray& data)
     const auto found = m_dataIndex.constFind(data);
     if (found != m_dataIndex.constEnd())
         return *found;
-    m_data.push_back(data);
-    const Index i = add(Kind::Data, m_data.size() - 1, 0);
+    char header[10];
+    const qsizetype n = encodeHeader(header, 0x4, quint64(data.size()));
+    const Index i = addEncoded(header, n);
+    m_encoded.append(data);
+    m_entries.back().sizeAndMarker += quint64(data.size());
     m_dataIndex.insert(data, i);
     return i;
 }
@@ -360,29 +409,77 @@ BinaryPlistWriter::Index BinaryPlistWriter::addString(const QString& string, boo
         if (found != m_stringIndex.constEnd())
             return *found;
     }
-    m_strings.push_back(string);
-    const Index i = add(Kind::String, m_strings.size() - 1, 0);
+    bool ascii = true;
+    for (QChar c : string) {
+        if (c.unicode() >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    char header[10];
+    const qsizetype n = encodeHeader(header, ascii ? 0x5 : 0x6, quint64(string.size()));
+    const Index i = addEncoded(header, n);
+    const qsizetype at = m_encoded.size();
+    const qsizetype bytes = ascii ? string.size() : 2 * string.size();
+    m_encoded.resize(at + bytes);
+    if (ascii) {
+        char* out = m_encoded.data() + at;
+        for (qsizetype k = 0; k < string.size(); ++k)
+            out[k] = static_cast<char>(string.at(k).unicode());
+    } else {
+        qToBigEndian<char16_t>(string.utf16(), string.size(), m_encoded.data() + at);
+    }
+    m_entries.back().sizeAndMarker += quint64(bytes);
     if (unique)
         m_stringIndex.insert(string, i);
     return i;
 }
 
+bool BinaryPlistWriter::stringEquals(Index index, const QString& string) const
+{
+    if (index >= m_entries.size() || m_entries[index].container() != 0)
+        return false;
+    const Entry& e = m_entries[index];
+    const char* p = m_encoded.constData() + e.start;
+    const quint8 marker = quint8(p[0]);
+    if ((marker >> 4) != 0x5 && (marker >> 4) != 0x6)
+        return false;
+    const qsizetype header = headerSize(quint64(string.size()));
+    const bool utf16 = (marker >> 4) == 0x6;
+    if (e.size() != quint64(header + string.size() * (utf16 ? 2 : 1)))
+        return false;
+    p += header;
+    for (qsizetype k = 0; k < string.size(); ++k) {
+        const char16_t c = string.at(k).unicode();
+        const char16_t stored = utf16 ? qFromBigEndian<quint16>(p + 2 * k) : char16_t(uchar(p[k]));
+        if (c != stored)
+            return false;
+    }
+    return true;
+}
+
 BinaryPlistWriter::Index BinaryPlistWriter::addUid(quint64 uid)
 {
+    const auto encode = [&] {
+        const int size = bytesFor(uid);
+        char bytes[9];
+        bytes[0] = static_cast<char>(0x80 | (size - 1));
+        putBigEndian(bytes + 1, uid, size);
+        return addEncoded(bytes, 1 + size);
+    };
     // Archives number their objects densely from 0: a vector serves them.
     constexpr quint64 kDenseLimit = 1ULL << 28;
     if (uid < kDenseLimit) {
         if (uid >= m_uidIndex.size())
             m_uidIndex.resize(std::max<std::size_t>(uid + 1, m_uidIndex.size() * 2), std::numeric_limits<Index>::max());
-        Index& slot = m_uidIndex[uid];
-        if (slot == std::numeric_limits<Index>::max())
-            slot = add(Kind::Uid, uid, 0);
-        return slot;
+        if (m_uidIndex[uid] == std::numeric_limits<Index>::max())
+            m_uidIndex[uid] = encode();
+        return m_uidIndex[uid];
     }
     const auto found = m_largeUidIndex.constFind(uid);
     if (found != m_largeUidIndex.constEnd())
         return *found;
-    const Index i = add(Kind::Uid, uid, 0);
+    const Index i = encode();
     m_largeUidIndex.insert(uid, i);
     return i;
 }
@@ -417,140 +514,66 @@ bool BinaryPlistWriter::addScalar(const Value& v, Index& out)
     }
 }
 
+BinaryPlistWriter::Index BinaryPlistWriter::addContainer(quint8 marker, std::size_t count)
+{
+    m_entries.push_back(Entry{quint64(m_refs.size()), quint64(count) | (quint64(marker) << 56)});
+    return static_cast<Index>(m_entries.size() - 1);
+}
+
 BinaryPlistWriter::Index BinaryPlistWriter::addArray(const std::vector<Index>& elements)
 {
-    const Index i = add(Kind::Array, m_refs.size(), elements.size());
+    const Index i = addContainer(0xA, elements.size());
     m_refs.insert(m_refs.end(), elements.begin(), elements.end());
     return i;
 }
 
 BinaryPlistWriter::Index BinaryPlistWriter::addDict(const std::vector<Index>& keys, const std::vector<Index>& values)
 {
-    const Index i = add(Kind::Dict, m_refs.size(), keys.size());
+    const Index i = addContainer(0xD, keys.size());
     m_refs.insert(m_refs.end(), keys.begin(), keys.end());
     m_refs.insert(m_refs.end(), values.begin(), values.end());
     return i;
-}
-
-BinaryPlistWriter::Index BinaryPlistWriter::reserve() { return add(Kind::Reserved, 0, 0); }
-
-void BinaryPlistWriter::setArray(Index at, const std::vector<Index>& elements)
-{
-    m_entries[at] = Entry{Kind::Array, m_refs.size(), elements.size()};
-    m_refs.insert(m_refs.end(), elements.begin(), elements.end());
 }
 
 QByteArray BinaryPlistWriter::finish(Index top) const
 {
     const quint64 objectCount = m_entries.size();
     const int refSize = bytesFor(objectCount == 0 ? 0 : objectCount - 1);
-    QByteArray out;
-    out.reserve(qsizetype(objectCount) * 4 + qsizetype(m_refs.size()) * refSize + 64);
-    out.append(kMagic, kMagicSize);
-    std::vector<quint64> offsets;
-    offsets.reserve(objectCount);
-
-    const auto appendInt = [&](qint64 value) {
-        if (value < 0) {
-            out.append(char(0x13));
-            appendBigEndian(out, static_cast<quint64>(value), 8);
-            return;
-        }
-        const int size = bytesFor(static_cast<quint64>(value));
-        out.append(static_cast<char>(0x10 | widthCode(size)));
-        appendBigEndian(out, static_cast<quint64>(value), size);
-    };
-    const auto appendHeader = [&](quint8 high, quint64 count) {
-        if (count < 15) {
-            out.append(static_cast<char>((high << 4) | count));
-            return;
-        }
-        out.append(static_cast<char>((high << 4) | 0x0F));
-        appendInt(static_cast<qint64>(count));
-    };
-    const auto appendRefs = [&](quint64 first, quint64 n) {
-        for (quint64 k = 0; k < n; ++k)
-            appendBigEndian(out, m_refs[first + k], refSize);
-    };
-
+    // The size of everything before the offset table, then of the table.
+    quint64 tableOffset = kMagicSize;
     for (const Entry& e : m_entries) {
-        offsets.push_back(static_cast<quint64>(out.size()));
-        switch (e.kind) {
-        case Kind::Bool:
-            out.append(e.scalar ? char(0x09) : char(0x08));
-            break;
-        case Kind::Int:
-            appendInt(static_cast<qint64>(e.scalar));
-            break;
-        case Kind::Unsigned:
-            out.append(char(0x14));
-            appendBigEndian(out, 0, 8);
-            appendBigEndian(out, e.scalar, 8);
-            break;
-        case Kind::Real:
-            out.append(char(0x23));
-            appendBigEndian(out, e.scalar, 8);
-            break;
-        case Kind::Date:
-            out.append(char(0x33));
-            appendBigEndian(out, e.scalar, 8);
-            break;
-        case Kind::Data: {
-            const QByteArray& d = m_data[e.scalar];
-            appendHeader(0x4, quint64(d.size()));
-            out.append(d);
-            break;
-        }
-        case Kind::String: {
-            const QString& s = m_strings[e.scalar];
-            bool ascii = true;
-            for (QChar c : s) {
-                if (c.unicode() >= 0x80) {
-                    ascii = false;
-                    break;
-                }
-            }
-            if (ascii) {
-                appendHeader(0x5, quint64(s.size()));
-                out.append(s.toLatin1());
-            } else {
-                appendHeader(0x6, quint64(s.size()));
-                const qsizetype at = out.size();
-                out.resize(at + 2 * s.size());
-                qToBigEndian<char16_t>(s.utf16(), s.size(), out.data() + at);
-            }
-            break;
-        }
-        case Kind::Uid: {
-            const int size = bytesFor(e.scalar);
-            out.append(static_cast<char>(0x80 | (size - 1)));
-            appendBigEndian(out, e.scalar, size);
-            break;
-        }
-        case Kind::Array:
-            appendHeader(0xA, e.count);
-            appendRefs(e.scalar, e.count);
-            break;
-        case Kind::Dict:
-            appendHeader(0xD, e.count);
-            appendRefs(e.scalar, e.count * 2);
-            break;
-        case Kind::Reserved:
-            // Never filled in: an empty array keeps the file well formed.
-            appendHeader(0xA, 0);
-            break;
-        }
+        if (e.container() == 0)
+            tableOffset += e.size();
+        else
+            tableOffset += quint64(headerSize(e.size())) + e.size() * refSize * (e.container() == 0xD ? 2 : 1);
     }
-
-    const quint64 tableOffset = static_cast<quint64>(out.size());
     const int offsetSize = bytesFor(tableOffset);
-    for (quint64 offset : offsets)
-        appendBigEndian(out, offset, offsetSize);
-    out.append(QByteArray(6, '\0'));
-    out.append(static_cast<char>(offsetSize));
-    out.append(static_cast<char>(refSize));
-    appendBigEndian(out, objectCount, 8);
-    appendBigEndian(out, top, 8);
-    appendBigEndian(out, tableOffset, 8);
+    const quint64 total = tableOffset + objectCount * quint64(offsetSize) + kTrailerSize;
+
+    QByteArray out(qsizetype(total), Qt::Uninitialized);
+    char* p = out.data();
+    std::memcpy(p, kMagic, kMagicSize);
+    char* object = p + kMagicSize;
+    char* table = p + tableOffset;
+    for (const Entry& e : m_entries) {
+        putBigEndian(table, quint64(object - p), offsetSize);
+        table += offsetSize;
+        if (e.container() == 0) {
+            std::memcpy(object, m_encoded.constData() + e.start, e.size());
+            object += e.size();
+            continue;
+        }
+        object += encodeHeader(object, e.container(), e.size());
+        const quint64 refs = e.size() * (e.container() == 0xD ? 2 : 1);
+        for (quint64 k = 0; k < refs; ++k, object += refSize)
+            putBigEndian(object, m_refs[e.start + k], refSize);
+    }
+    char* trailer = table;
+    std::memset(trailer, 0, 6);
+    trailer[6] = static_cast<char>(offsetSize);
+    trailer[7] = static_cast<char>(refSize);
+    putBigEndian(trailer + 8, objectCount, 8);
+    putBigEndian(trailer + 16, top, 8);
+    putBigEndian(trailer + 24, tableOffset, 8);
     return out;
 }

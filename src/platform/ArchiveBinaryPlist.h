@@ -1,10 +1,9 @@
 #pragma once
 // The binary property-list format ("bplist00") at the level of its object
 // table, shared by the property-list conversion and the keyed archive. Our own
-// code rather than libplist 2.2, which keeps integers without their sign (no
-// telling -1 from 2^64 - 1), dates as whole seconds and microseconds, and
-// copies every shared container; the keyed archive also reads the object table
-// in place, without building a tree first.
+// code rather than libplist 2.2, whose nodes keep integers without their sign
+// (no telling -1 from 2^64 - 1) and dates only to the microsecond; the keyed
+// archive also reads the object table in place, without building a tree first.
 //
 // The reader trusts nothing in the bytes: every offset, count and reference is
 // checked against the buffer before it is used.
@@ -69,7 +68,9 @@ private:
 };
 
 // Collects objects and writes them as a binary property list. Scalars are
-// stored once per distinct value; containers refer to objects by index.
+// encoded as they are added and stored once per distinct value; containers
+// refer to objects by index and are laid out at the end, when the width of a
+// reference is known.
 class BinaryPlistWriter {
 public:
     using Index = quint32;
@@ -84,34 +85,35 @@ public:
     // callers that store each distinct string once anyway.
     Index addString(const QString& string, bool unique = true);
     Index addUid(quint64 uid);
+    // Whether the string object at `index` holds exactly this text.
+    bool stringEquals(Index index, const QString& string) const;
     // Strings, byte strings, numbers and dates; false for any other kind.
     bool addScalar(const Value& v, Index& out);
     Index addArray(const std::vector<Index>& elements);
     Index addDict(const std::vector<Index>& keys, const std::vector<Index>& values);
-    // A place for a container whose elements are known only later.
-    Index reserve();
-    void setArray(Index at, const std::vector<Index>& elements);
 
     // The whole file with `top` as its root object.
     QByteArray finish(Index top) const;
 
 private:
-    enum class Kind : quint8 { Bool, Int, Unsigned, Real, Date, Data, String, Uid, Array, Dict, Reserved };
     struct Entry {
-        Kind kind;
-        quint64 scalar; // value bits, or the first element in m_refs / the payload index
-        quint64 count; // elements or pairs
+        quint64 start; // in m_encoded for scalars, in m_refs for containers
+        // Bytes of a scalar, elements of an array or pairs of a dictionary in
+        // the low 56 bits; the marker of a container (0xA, 0xD) above them.
+        quint64 sizeAndMarker;
+        quint64 size() const { return sizeAndMarker & ((1ULL << 56) - 1); }
+        quint8 container() const { return quint8(sizeAndMarker >> 56); }
     };
-    Index add(Kind kind, quint64 scalar, quint64 count);
-    Index addUniqueScalar(Kind kind, quint64 bits);
+    Index addEncoded(const char* bytes, qsizetype size);
+    Index addUniqueScalar(int kind, quint64 bits, const char* bytes, qsizetype size);
+    Index addContainer(quint8 marker, std::size_t count);
 
     std::vector<Entry> m_entries;
     std::vector<Index> m_refs;
-    std::vector<QByteArray> m_data;
-    std::vector<QString> m_strings;
+    QByteArray m_encoded; // the bytes of every scalar, in order
     QHash<QString, Index> m_stringIndex;
     QHash<QByteArray, Index> m_dataIndex;
-    QHash<quint64, Index> m_scalarIndex[5]; // Bool, Int, Unsigned, Real, Date
+    QHash<quint64, Index> m_scalarIndex[5]; // bool, signed, unsigned, real, date
     std::vector<Index> m_uidIndex; // by UID value, for the small ones archives use
     QHash<quint64, Index> m_largeUidIndex;
 };

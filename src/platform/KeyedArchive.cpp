@@ -1,6 +1,7 @@
 #include "platform/KeyedArchive.h"
 
 #include "platform/ArchiveBinaryPlist.h"
+#include "platform/ArchiveDictionaryBuilder.h"
 #include "platform/PropertyList.h"
 
 #include <QHash>
@@ -8,6 +9,7 @@
 
 #include <array>
 #include <cstring>
+#include <limits>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -16,6 +18,9 @@ namespace {
 
 constexpr qint64 kArchiveVersion = 100000;
 constexpr int kMaxColorComponents = 64;
+// Sets of dictionary keys remembered while reading; beyond them each
+// dictionary checks its own keys.
+constexpr qsizetype kMaxLayouts = 64;
 
 bool fail(QString* error, const QString& message)
 {
@@ -98,6 +103,53 @@ QByteArray formatComponents(const std::vector<double>& values)
 // ---------------------------------------------------------------------------
 // Writer
 
+// The strings already stored, by content: an open-addressing table of hashes
+// and object numbers, which compares texts only when hashes agree. Leaner than
+// a hash of strings for the millions of values of a large archive.
+class StringTable {
+public:
+    template <typename Add, typename Equals>
+    quint64 find(const QString& s, Add add, Equals equals)
+    {
+        const quint32 hash = quint32(qHash(s, 0x9E3779B97F4A7C15ULL));
+        std::size_t i = hash & (m_slots.size() - 1);
+        for (; m_slots[i].uid != 0; i = (i + 1) & (m_slots.size() - 1)) {
+            if (m_slots[i].hash == hash && equals(m_slots[i].uid))
+                return m_slots[i].uid;
+        }
+        const quint64 uid = add(); // never 0: that number is the null object's
+        if (uid > std::numeric_limits<quint32>::max())
+            return uid; // beyond the table: stored again if met again
+        m_slots[i] = Slot{hash, quint32(uid)};
+        if (++m_count * 2 > m_slots.size())
+            grow();
+        return uid;
+    }
+
+private:
+    struct Slot {
+        quint32 hash = 0;
+        quint32 uid = 0; // 0: empty
+    };
+
+    void grow()
+    {
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
+        for (const Slot& slot : old) {
+            if (slot.uid == 0)
+                continue;
+            std::size_t i = slot.hash & (m_slots.size() - 1);
+            while (m_slots[i].uid != 0)
+                i = (i + 1) & (m_slots.size() - 1);
+            m_slots[i] = slot;
+        }
+    }
+
+    std::vector<Slot> m_slots = std::vector<Slot>(1024);
+    std::size_t m_count = 0;
+};
+
 class ArchiveWriter {
 public:
     using Index = BinaryPlistWriter::Index;
@@ -109,17 +161,24 @@ public:
         if (!root.isNull() && !encode(root, 0, rootUid, error))
             return false;
         const Index objects = m_plist.addArray(m_objects);
-        const Index top = m_plist.addDict({key("root")}, {m_plist.addUid(rootUid)});
-        const Index archive = m_plist.addDict(
-            {key("$version"), key("$objects"), key("$archiver"), key("$top")},
-            {m_plist.addInt(kArchiveVersion), objects, m_plist.addString(QStringLiteral("NSKeyedArchiver")), top});
+        const Index top = object({{key("root"), m_plist.addUid(rootUid)}});
+        const Index archive = object({{key("$version"), m_plist.addInt(kArchiveVersion)},
+                                      {key("$objects"), objects},
+                                      {key("$archiver"), m_plist.addString(QStringLiteral("NSKeyedArchiver"))},
+                                      {key("$top"), top}});
         out = m_plist.finish(archive);
         return true;
     }
 
 private:
     Index key(const char* name) { return m_plist.addString(QString::fromLatin1(name)); }
-    Index key(Key k) { return m_plist.addString(keyName(k)); }
+    Index key(Key k)
+    {
+        Index& i = m_keyIndexes[std::size_t(k)];
+        if (i == kNoIndex)
+            i = m_plist.addString(keyName(k));
+        return i;
+    }
 
     quint64 newObject(Index plistIndex)
     {
@@ -147,8 +206,7 @@ private:
         std::vector<Index> chain;
         for (const QString& c : classes)
             chain.push_back(m_plist.addString(c));
-        const Index record = m_plist.addDict({key("$classes"), key("$classname")},
-                                             {m_plist.addArray(chain), m_plist.addString(name)});
+        const Index record = object({{key("$classes"), m_plist.addArray(chain)}, {key("$classname"), m_plist.addString(name)}});
         const quint64 uid = newObject(record);
         m_classUids.insert(name, uid);
         return uid;
@@ -156,11 +214,38 @@ private:
 
     Index uidRef(quint64 uid) { return m_plist.addUid(uid); }
 
+    // A dictionary of the property list. The pairs are a braced list, whose
+    // parts are evaluated in order (unlike function arguments), so that the
+    // objects are numbered the same by every compiler.
+    Index object(std::initializer_list<std::pair<Index, Index>> pairs)
+    {
+        std::vector<Index> keys, values;
+        for (const auto& [k, v] : pairs) {
+            keys.push_back(k);
+            values.push_back(v);
+        }
+        return m_plist.addDict(keys, values);
+    }
+
+    // Equal strings are stored once. The keys of many records share their
+    // text, so a small table by address answers most of them before the one
+    // by content is asked.
+    quint64 stringUid(const QString& s)
+    {
+        RecentString& recent = m_recentStrings[(quintptr(s.constData()) >> 4) % m_recentStrings.size()];
+        if (recent.data == s.constData() && recent.size == s.size() && recent.data)
+            return recent.uid;
+        const quint64 uid = m_strings.find(s, [&] { return newObject(m_plist.addString(s, false)); },
+                                           [&](quint64 candidate) { return m_plist.stringEquals(m_objects[candidate], s); });
+        recent = RecentString{s.constData(), s.size(), uid};
+        return uid;
+    }
+
     quint64 nullUid()
     {
         if (m_nullUid == 0) {
             const quint64 cls = classUid(QStringLiteral("NSNull"), {QStringLiteral("NSNull"), QStringLiteral("NSObject")});
-            m_nullUid = newObject(m_plist.addDict({key(Key::Class)}, {uidRef(cls)}));
+            m_nullUid = newObject(object({{key(Key::Class), uidRef(cls)}}));
         }
         return m_nullUid;
     }
@@ -186,7 +271,7 @@ private:
             uid = 0;
             return true;
         case Value::Kind::String:
-            uid = inlineObject(m_stringUids, v.stringValue(), [&] { return m_plist.addString(v.stringValue(), false); });
+            uid = stringUid(v.stringValue());
             return true;
         case Value::Kind::Data:
             uid = inlineObject(m_dataUids, v.dataValue(), [&] { return m_plist.addData(v.dataValue()); });
@@ -211,7 +296,7 @@ private:
         case Value::Kind::Date:
             uid = inlineObject(m_dateUids, std::bit_cast<quint64>(v.dateValue()), [&] {
                 const quint64 cls = classUid(QStringLiteral("NSDate"), {QStringLiteral("NSDate"), QStringLiteral("NSObject")});
-                return m_plist.addDict({key(Key::Time), key(Key::Class)}, {m_plist.addReal(v.dateValue()), uidRef(cls)});
+                return object({{key(Key::Time), m_plist.addReal(v.dateValue())}, {key(Key::Class), uidRef(cls)}});
             });
             return true;
         case Value::Kind::Dictionary:
@@ -267,8 +352,9 @@ private:
         }
         const quint64 cls = classUid(QStringLiteral("NSMutableDictionary"),
                                      {QStringLiteral("NSMutableDictionary"), QStringLiteral("NSDictionary"), QStringLiteral("NSObject")});
-        out = m_plist.addDict({key(Key::Keys), key(Key::Objects), key(Key::Class)},
-                              {m_plist.addArray(keys), m_plist.addArray(objects), uidRef(cls)});
+        out = object({{key(Key::Keys), m_plist.addArray(keys)},
+                      {key(Key::Objects), m_plist.addArray(objects)},
+                      {key(Key::Class), uidRef(cls)}});
         return true;
     }
 
@@ -284,7 +370,7 @@ private:
         }
         const quint64 cls = classUid(QStringLiteral("NSMutableArray"),
                                      {QStringLiteral("NSMutableArray"), QStringLiteral("NSArray"), QStringLiteral("NSObject")});
-        out = m_plist.addDict({key(Key::Objects), key(Key::Class)}, {m_plist.addArray(objects), uidRef(cls)});
+        out = object({{key(Key::Objects), m_plist.addArray(objects)}, {key(Key::Class), uidRef(cls)}});
         return true;
     }
 
@@ -353,16 +439,28 @@ private:
     }
 
     static constexpr quint64 kInProgress = ~0ULL;
+    static constexpr Index kNoIndex = ~Index(0);
 
     BinaryPlistWriter m_plist;
     std::vector<Index> m_objects; // the plist object of each UID
     QHash<const void*, quint64> m_identityUids;
-    QHash<QString, quint64> m_stringUids;
+    StringTable m_strings;
+    struct RecentString {
+        const QChar* data = nullptr; // alive as long as the value being archived
+        qsizetype size = 0;
+        quint64 uid = 0;
+    };
+    std::vector<RecentString> m_recentStrings = std::vector<RecentString>(4096);
     QHash<QByteArray, quint64> m_dataUids;
     QHash<std::pair<int, quint64>, quint64> m_numberUids;
     QHash<quint64, quint64> m_dateUids;
     QHash<QString, quint64> m_classUids;
     quint64 m_nullUid = 0;
+    std::array<Index, std::size_t(Key::Count)> m_keyIndexes = [] {
+        std::array<Index, std::size_t(Key::Count)> a;
+        a.fill(kNoIndex);
+        return a;
+    }();
 };
 
 // ---------------------------------------------------------------------------
@@ -437,13 +535,16 @@ public:
             return fail(error, QStringLiteral("keyed archive: no object table"));
         if (!haveRoot)
             return fail(error, QStringLiteral("keyed archive: no root object"));
-        m_cache.assign(m_objects.count, Value());
-        m_state.assign(m_objects.count, kUnread);
+        if (m_objects.count >= std::numeric_limits<quint32>::max() - kFirstCached)
+            return fail(error, QStringLiteral("keyed archive: too many objects"));
+        m_slots.assign(m_objects.count, kUnread);
         return decode(rootUid, 0, out, error);
     }
 
 private:
-    enum : quint8 { kUnread, kReading, kDone };
+    // Per object: unread, being read, read once without being kept, or the
+    // place of its value in m_cached plus kFirstCached.
+    enum : quint32 { kUnread, kReading, kReadOnce, kFirstCached };
 
     bool entry(const Object& dict, quint64 i, Object& key, Object& value, QString* error) const
     {
@@ -460,11 +561,18 @@ private:
         }
         if (uid >= m_objects.count)
             return fail(error, QStringLiteral("keyed archive: reference to object %1 of %2").arg(uid).arg(m_objects.count));
-        if (m_state[uid] == kDone) {
-            out = m_cache[uid];
+        quint32& slot = m_slots[uid];
+        if (slot >= kFirstCached) {
+            // An object read before may sit deeper here than where it was
+            // first met: the nesting of what it holds counts from here.
+            const Cached& cached = m_cached[slot - kFirstCached];
+            if (depth + cached.height > KeyedUnarchiver::kMaxDepth)
+                return fail(error, QStringLiteral("keyed archive: objects are nested too deeply"));
+            m_deepest = std::max(m_deepest, depth + cached.height);
+            out = cached.value;
             return true;
         }
-        if (m_state[uid] == kReading)
+        if (slot == kReading)
             return fail(error, QStringLiteral("keyed archive: object %1 contains itself").arg(uid));
         if (depth > KeyedUnarchiver::kMaxDepth)
             return fail(error, QStringLiteral("keyed archive: objects are nested too deeply"));
@@ -472,15 +580,28 @@ private:
         Object o;
         if (!m_plist.reference(m_objects, uid, index, error) || !m_plist.object(index, o, error))
             return false;
+        int height = 0;
         if (o.type == Type::Dict) {
-            m_state[uid] = kReading;
+            slot = kReading;
+            const int outer = m_deepest;
+            m_deepest = depth;
             if (!decodeClassed(o, depth, out, error))
                 return false;
+            height = m_deepest - depth;
+            m_deepest = std::max(outer, m_deepest);
         } else if (!inlineValue(o, out)) {
             return fail(error, QStringLiteral("keyed archive: object %1 is not an object").arg(uid));
+        } else {
+            m_deepest = std::max(m_deepest, depth);
+            if (slot == kUnread) {
+                // Most inline objects are referred to once: they are kept
+                // only from their second use on.
+                slot = kReadOnce;
+                return true;
+            }
         }
-        m_cache[uid] = out;
-        m_state[uid] = kDone;
+        m_cached.push_back(Cached{out, height});
+        m_slots[uid] = static_cast<quint32>(m_cached.size() - 1) + kFirstCached;
         return true;
     }
 
@@ -603,7 +724,7 @@ private:
             || fail(error, QStringLiteral("keyed archive: \"%1\" is not an array").arg(keyName(k)));
     }
 
-    bool element(const Object& array, quint64 i, int depth, Value& out, QString* error)
+    bool elementUid(const Object& array, quint64 i, quint64& uid, QString* error)
     {
         quint64 ref = 0;
         Object o;
@@ -611,7 +732,14 @@ private:
             return false;
         if (o.type != Type::Uid)
             return fail(error, QStringLiteral("keyed archive: a collection holds something other than a reference"));
-        return decode(o.uid, depth + 1, out, error);
+        uid = o.uid;
+        return true;
+    }
+
+    bool element(const Object& array, quint64 i, int depth, Value& out, QString* error)
+    {
+        quint64 uid = 0;
+        return elementUid(array, i, uid, error) && decode(uid, depth + 1, out, error);
     }
 
     bool decodeClassed(const Object& o, int depth, Value& out, QString* error)
@@ -638,7 +766,7 @@ private:
                 Value v;
                 if (!element(objects, i, depth, v, error))
                     return false;
-                array->addObject(v);
+                array->addObject(std::move(v));
             }
             out = Value(array);
             return true;
@@ -674,15 +802,62 @@ private:
             return false;
         if (keys.count != objects.count)
             return fail(error, QStringLiteral("keyed archive: a dictionary has %1 keys for %2 values").arg(keys.count).arg(objects.count));
-        DictionaryRef dict = Dictionary::create();
-        dict->reserve(qsizetype(keys.count));
+        // The dictionaries of an archive mostly share a few sets of keys:
+        // each set is decoded and checked for repeated keys once.
+        QByteArray keyUids;
+        keyUids.reserve(qsizetype(keys.count * sizeof(quint64)));
         for (quint64 i = 0; i < keys.count; ++i) {
-            Value k, v;
-            if (!element(keys, i, depth, k, error) || !element(objects, i, depth, v, error))
+            quint64 uid = 0;
+            if (!elementUid(keys, i, uid, error))
                 return false;
-            if (!k.isString())
-                return fail(error, QStringLiteral("keyed archive: a dictionary key is not a string"));
-            dict->setObject(v, k.stringValue());
+            keyUids.append(reinterpret_cast<const char*>(&uid), sizeof uid);
+        }
+        const auto uidAt = [&](std::size_t i) {
+            quint64 uid = 0;
+            std::memcpy(&uid, keyUids.constData() + i * sizeof uid, sizeof uid);
+            return uid;
+        };
+        ArchiveDictionaryBuilder layout;
+        const auto known = m_layouts.constFind(keyUids);
+        if (known != m_layouts.constEnd()) {
+            layout = *known;
+        } else {
+            std::vector<QString> names;
+            names.reserve(std::size_t(keys.count));
+            for (std::size_t i = 0; i < std::size_t(keys.count); ++i) {
+                Value k;
+                if (!decode(uidAt(i), depth + 1, k, error))
+                    return false;
+                if (!k.isString())
+                    return fail(error, QStringLiteral("keyed archive: a dictionary key is not a string"));
+                names.push_back(k.stringValue());
+            }
+            layout.setKeys(names); // no keys when one repeats
+            if (m_layouts.size() < kMaxLayouts)
+                m_layouts.insert(keyUids, layout);
+        }
+        std::vector<Value> values;
+        values.reserve(std::size_t(objects.count));
+        bool complete = layout.hasKeys();
+        for (quint64 i = 0; i < objects.count; ++i) {
+            Value v;
+            if (!element(objects, i, depth, v, error))
+                return false;
+            complete = complete && !v.isNull();
+            values.push_back(std::move(v));
+        }
+        if (complete) {
+            out = Value(layout.build(std::move(values)));
+            return true;
+        }
+        // A key given twice (the last value holds) or an NSNull value (no entry).
+        DictionaryRef dict = Dictionary::create();
+        dict->reserve(qsizetype(values.size()));
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            Value k;
+            if (!decode(uidAt(i), depth + 1, k, error))
+                return false;
+            dict->setObject(values[i], k.stringValue());
         }
         out = Value(dict);
         return true;
@@ -758,10 +933,17 @@ private:
 
     BinaryPlistReader m_plist;
     Object m_objects; // the "$objects" array
-    std::vector<Value> m_cache;
-    std::vector<quint8> m_state;
+    std::vector<quint32> m_slots;
+    struct Cached {
+        Value value;
+        int height; // levels of nesting below the object
+    };
+    std::vector<Cached> m_cached;
+    int m_deepest = 0; // the deepest level reached by the object being read
     QHash<quint64, int> m_keyIds; // key string object -> Key, or -1
     QHash<quint64, ClassKind> m_classes;
+    // The sets of keys met so far, by the references of their keys.
+    QHash<QByteArray, ArchiveDictionaryBuilder> m_layouts;
 };
 
 } // namespace

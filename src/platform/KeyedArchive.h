@@ -18,7 +18,8 @@
 // message, on anything else: unknown classes, references out of range, an
 // object that contains itself, nesting deeper than kMaxDepth, wrong types and
 // damaged bytes. NSNull reads as the absent value, which a dictionary does not
-// keep.
+// keep. Integers read back as Int64, or UInt64 above 2^63 - 1: the archive
+// keeps no narrower width.
 
 #include "platform/Value.h"
 

@@ -424,6 +424,9 @@ bool parseXmlReal(const QString& text, double& out)
     return ec == std::errc() && p == end && !t.isEmpty();
 }
 
+// Read with Qt's streaming reader rather than libplist 2.2, whose XML parser
+// descends once per level without a bound (deep nesting overflows the stack)
+// and whose nodes lose the sign of integers.
 class XmlToValue {
 public:
     explicit XmlToValue(const QByteArray& data) : m_xml(data) {}

@@ -1,8 +1,11 @@
 #include "platform/Value.h"
 
+#include "platform/ArchiveDictionaryBuilder.h"
+
 #include <QLocale>
 
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -16,8 +19,9 @@ constexpr double kReferenceDateOffset = 978307200.0;
 // instead of exhausting the stack.
 constexpr int kMaxCompareDepth = 512;
 
-// Dictionaries up to this size are searched in order; larger ones get a hash.
-constexpr std::size_t kLinearSearchLimit = 16;
+// Dictionaries up to this size (records have about 20 keys) are searched in
+// order; larger ones get a hash.
+constexpr std::size_t kLinearSearchLimit = 32;
 
 template <typename Int>
 Int saturatingFromReal(double d)
@@ -557,6 +561,66 @@ Value Value::mutableCopy() const
 // ---------------------------------------------------------------------------
 // Dictionary
 
+namespace {
+
+bool sameKey(const QString& a, const QString& b)
+{
+    // Keys read from one archive or copied from one record share their text.
+    return a.size() == b.size()
+        && (a.constData() == b.constData()
+            || std::memcmp(a.constData(), b.constData(), std::size_t(a.size()) * sizeof(QChar)) == 0);
+}
+
+} // namespace
+
+class Dictionary::Keys {
+public:
+    qsizetype find(const QString& key) const
+    {
+        if (!index.isEmpty())
+            return index.value(key, -1);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (sameKey(names[i], key))
+                return static_cast<qsizetype>(i);
+        }
+        return -1;
+    }
+
+    void append(const QString& key)
+    {
+        names.push_back(key);
+        if (!index.isEmpty())
+            index.insert(key, static_cast<qsizetype>(names.size() - 1));
+        else
+            indexIfLarge();
+    }
+
+    void removeAt(qsizetype i)
+    {
+        names.erase(names.begin() + i);
+        index.clear();
+        indexIfLarge();
+    }
+
+    std::vector<QString> names;
+    // Filled only for many keys, and never lazily, so that a list shared by
+    // several dictionaries is not written to by a reader.
+    QHash<QString, qsizetype> index;
+
+private:
+    void indexIfLarge()
+    {
+        if (names.size() <= kLinearSearchLimit)
+            return;
+        index.reserve(static_cast<qsizetype>(names.size()));
+        for (std::size_t i = 0; i < names.size(); ++i)
+            index.insert(names[i], static_cast<qsizetype>(i));
+    }
+};
+
+Dictionary::Dictionary() = default;
+Dictionary::~Dictionary() = default;
+
 DictionaryRef Dictionary::create() { return std::make_shared<Dictionary>(); }
 
 DictionaryRef Dictionary::create(std::initializer_list<Entry> entries)
@@ -568,43 +632,50 @@ DictionaryRef Dictionary::create(std::initializer_list<Entry> entries)
     return d;
 }
 
-void Dictionary::reserve(qsizetype n)
+Dictionary::Keys& Dictionary::ownKeys()
 {
-    if (n > 0)
-        m_entries.reserve(static_cast<std::size_t>(n));
+    if (!m_keys)
+        m_keys = std::make_shared<Keys>();
+    else if (m_keys.use_count() > 1)
+        m_keys = std::make_shared<Keys>(*m_keys);
+    return *m_keys;
 }
 
-qsizetype Dictionary::find(const QString& key) const
+void Dictionary::reserve(qsizetype n)
 {
-    if (m_entries.size() <= kLinearSearchLimit) {
-        for (std::size_t i = 0; i < m_entries.size(); ++i) {
-            if (m_entries[i].first == key)
-                return static_cast<qsizetype>(i);
-        }
-        return -1;
-    }
-    if (!m_index) {
-        m_index = std::make_unique<QHash<QString, qsizetype>>();
-        m_index->reserve(static_cast<qsizetype>(m_entries.size()));
-        for (std::size_t i = 0; i < m_entries.size(); ++i)
-            m_index->insert(m_entries[i].first, static_cast<qsizetype>(i));
-    }
-    return m_index->value(key, -1);
+    if (n <= 0)
+        return;
+    m_values.reserve(static_cast<std::size_t>(n));
+    ownKeys().names.reserve(static_cast<std::size_t>(n));
+}
+
+qsizetype Dictionary::find(const QString& key) const { return m_keys ? m_keys->find(key) : -1; }
+
+Dictionary::const_iterator Dictionary::begin() const
+{
+    return const_iterator(m_keys ? m_keys->names.data() : nullptr, m_values.data());
+}
+
+Dictionary::const_iterator Dictionary::end() const
+{
+    return const_iterator(m_keys ? m_keys->names.data() + m_values.size() : nullptr, m_values.data() + m_values.size());
 }
 
 QStringList Dictionary::allKeys() const
 {
     QStringList keys;
-    keys.reserve(count());
-    for (const Entry& e : m_entries)
-        keys.append(e.first);
+    if (m_keys) {
+        keys.reserve(count());
+        for (std::size_t i = 0; i < m_values.size(); ++i)
+            keys.append(m_keys->names[i]);
+    }
     return keys;
 }
 
 Value Dictionary::objectForKey(const QString& key) const
 {
     const qsizetype i = find(key);
-    return i < 0 ? Value() : m_entries[std::size_t(i)].second;
+    return i < 0 ? Value() : m_values[std::size_t(i)];
 }
 
 void Dictionary::setObject(const Value& value, const QString& key)
@@ -615,12 +686,11 @@ void Dictionary::setObject(const Value& value, const QString& key)
     }
     const qsizetype i = find(key);
     if (i >= 0) {
-        m_entries[std::size_t(i)].second = value;
+        m_values[std::size_t(i)] = value;
         return;
     }
-    m_entries.emplace_back(key, value);
-    if (m_index)
-        m_index->insert(key, count() - 1);
+    ownKeys().append(key);
+    m_values.push_back(value);
 }
 
 void Dictionary::removeObjectForKey(const QString& key)
@@ -628,14 +698,14 @@ void Dictionary::removeObjectForKey(const QString& key)
     const qsizetype i = find(key);
     if (i < 0)
         return;
-    m_entries.erase(m_entries.begin() + i);
-    m_index.reset();
+    ownKeys().removeAt(i);
+    m_values.erase(m_values.begin() + i);
 }
 
 void Dictionary::removeAllObjects()
 {
-    m_entries.clear();
-    m_index.reset();
+    m_keys.reset();
+    m_values.clear();
 }
 
 Value Dictionary::valueForKeyPath(const QString& keyPath) const
@@ -669,11 +739,45 @@ void Dictionary::setValueForKeyPath(const Value& value, const QString& keyPath)
 DictionaryRef Dictionary::mutableCopy() const
 {
     DictionaryRef copy = create();
-    copy->m_entries = m_entries;
+    copy->m_keys = m_keys;
+    copy->m_values = m_values;
     return copy;
 }
 
 bool Dictionary::isEqualToDictionary(const Dictionary& other) const { return dictionariesEqual(*this, other, 0); }
+
+// ---------------------------------------------------------------------------
+// ArchiveDictionaryBuilder
+
+ArchiveDictionaryBuilder::ArchiveDictionaryBuilder() = default;
+ArchiveDictionaryBuilder::~ArchiveDictionaryBuilder() = default;
+ArchiveDictionaryBuilder::ArchiveDictionaryBuilder(const ArchiveDictionaryBuilder&) = default;
+ArchiveDictionaryBuilder& ArchiveDictionaryBuilder::operator=(const ArchiveDictionaryBuilder&) = default;
+
+bool ArchiveDictionaryBuilder::setKeys(const std::vector<QString>& keys)
+{
+    auto list = std::make_shared<Dictionary::Keys>();
+    list->names.reserve(keys.size());
+    for (const QString& key : keys) {
+        if (list->find(key) >= 0) {
+            m_keys.reset();
+            return false;
+        }
+        list->append(key);
+    }
+    m_keys = std::move(list);
+    return true;
+}
+
+DictionaryRef ArchiveDictionaryBuilder::build(std::vector<Value>&& values) const
+{
+    DictionaryRef d = Dictionary::create();
+    if (!values.empty() && m_keys && values.size() == m_keys->names.size()) {
+        d->m_keys = m_keys;
+        d->m_values = std::move(values);
+    }
+    return d;
+}
 
 // ---------------------------------------------------------------------------
 // Array
@@ -696,6 +800,8 @@ Value Array::objectAtIndex(qsizetype index) const
 }
 
 void Array::addObject(const Value& value) { m_objects.push_back(value); }
+
+void Array::addObject(Value&& value) { m_objects.push_back(std::move(value)); }
 
 void Array::insertObject(const Value& value, qsizetype atIndex)
 {

@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <utility>
 #include <variant>
@@ -125,19 +126,54 @@ private:
 };
 
 // A mutable dictionary with string keys kept in insertion order.
+//
+// Dictionaries with the same keys in the same order (copies, records read from
+// one archive) share one list of keys and copy it only when their keys change,
+// so that 100,000 records of 20 keys hold their keys once.
 class Dictionary {
+    class Keys;
+
 public:
     using Entry = std::pair<QString, Value>;
-    using const_iterator = std::vector<Entry>::const_iterator;
+    // Yields (key, value) pairs of references: `for (const auto& [key, value] : *dict)`.
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = std::pair<const QString&, const Value&>;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = value_type;
+        const_iterator() = default;
+        value_type operator*() const { return {*m_key, *m_value}; }
+        const_iterator& operator++()
+        {
+            ++m_key, ++m_value;
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            const_iterator old = *this;
+            ++*this;
+            return old;
+        }
+        bool operator==(const const_iterator& other) const { return m_value == other.m_value; }
 
-    Dictionary() = default;
+    private:
+        friend class Dictionary;
+        const_iterator(const QString* key, const Value* value) : m_key(key), m_value(value) {}
+        const QString* m_key = nullptr;
+        const Value* m_value = nullptr;
+    };
+
+    Dictionary();
+    ~Dictionary();
     Dictionary(const Dictionary&) = delete;
     Dictionary& operator=(const Dictionary&) = delete;
 
     static DictionaryRef create();
     static DictionaryRef create(std::initializer_list<Entry> entries);
 
-    qsizetype count() const { return static_cast<qsizetype>(m_entries.size()); }
+    qsizetype count() const { return static_cast<qsizetype>(m_values.size()); }
     void reserve(qsizetype n);
     QStringList allKeys() const;
     bool containsKey(const QString& key) const { return find(key) >= 0; }
@@ -158,16 +194,17 @@ public:
     DictionaryRef mutableCopy() const; // shares the values
     bool isEqualToDictionary(const Dictionary& other) const;
 
-    const_iterator begin() const { return m_entries.begin(); }
-    const_iterator end() const { return m_entries.end(); }
-    const std::vector<Entry>& entries() const { return m_entries; }
+    const_iterator begin() const;
+    const_iterator end() const;
 
 private:
-    qsizetype find(const QString& key) const;
+    friend class ArchiveDictionaryBuilder;
 
-    std::vector<Entry> m_entries;
-    // Built on demand for large dictionaries; small ones are searched in order.
-    mutable std::unique_ptr<QHash<QString, qsizetype>> m_index;
+    qsizetype find(const QString& key) const;
+    Keys& ownKeys(); // the list of keys, copied first when shared
+
+    std::shared_ptr<Keys> m_keys; // null while empty
+    std::vector<Value> m_values;
 };
 
 // A mutable array. Indexes out of range read as absent and change nothing.
@@ -187,6 +224,7 @@ public:
     void reserve(qsizetype n);
     Value objectAtIndex(qsizetype index) const;
     void addObject(const Value& value);
+    void addObject(Value&& value);
     void insertObject(const Value& value, qsizetype atIndex); // at most count()
     void removeObjectAtIndex(qsizetype index);
     void replaceObjectAtIndex(qsizetype index, const Value& value);

@@ -295,8 +295,16 @@ TEST_F(CryptoDocTest, RetryReopensTheChangeSheetAndCancelKeepsTheOldPassword)
     responder.answerWithButton(QStringLiteral("Retry")).answerWithButton(QStringLiteral("Cancel"));
     doc->documentPassword();
     const Entries typed{QStringLiteral("oldpass"), QStringLiteral("short"), QStringLiteral("short")};
-    typeAndConfirm(attachedSheet(), typed);
-    EXPECT_FALSE(attachedSheet()) << "the alert waits for its answer";
+    QPointer<PasswordSheet> first = attachedSheet();
+    typeAndConfirm(first, typed);
+    // The sheet that has gone keeps nothing typed.
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->oldPasswordField()->text().isEmpty());
+    EXPECT_TRUE(first->newPasswordField()->text().isEmpty());
+    EXPECT_TRUE(first->retypePasswordField()->text().isEmpty());
+    ASSERT_TRUE(queue.runNext()); // the answer "Retry"
+    EXPECT_FALSE(attachedSheet()) << "the sheet opens again from the main queue, after the alert";
+    EXPECT_GT(queue.pending(), 0);
     settle();
 
     PasswordSheet* again = attachedSheet();

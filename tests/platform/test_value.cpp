@@ -243,6 +243,38 @@ TEST(Dictionary, LargeDictionariesFindEveryKeyAfterEdits)
     EXPECT_EQ(d->objectForKey("new").stringValue(), "new");
 }
 
+TEST(Dictionary, CopiesAreIndependentWhateverTheirSize)
+{
+    for (int size : {3, 40}) {
+        SCOPED_TRACE(size);
+        DictionaryRef original = Dictionary::create();
+        for (int i = 0; i < size; ++i)
+            original->setObject(Value::int32(i), QString::number(i));
+        DictionaryRef copy = original->mutableCopy();
+        DictionaryRef other = original->mutableCopy();
+        copy->setObject(Value("new"), "new");
+        copy->removeObjectForKey("1");
+        copy->setObject(Value("changed"), "0");
+        other->removeAllObjects();
+        original->removeObjectForKey("2");
+
+        EXPECT_EQ(original->count(), size - 1);
+        EXPECT_EQ(original->objectForKey("0").intValue(), 0);
+        EXPECT_EQ(original->objectForKey("1").intValue(), 1);
+        EXPECT_TRUE(original->objectForKey("new").isNull());
+        EXPECT_EQ(copy->count(), size);
+        EXPECT_EQ(copy->objectForKey("0").stringValue(), "changed");
+        EXPECT_TRUE(copy->objectForKey("1").isNull());
+        EXPECT_EQ(copy->objectForKey("2").intValue(), 2);
+        EXPECT_EQ(copy->allKeys().last(), "new");
+        EXPECT_EQ(other->count(), 0);
+        for (int i = 3; i < size; ++i) {
+            EXPECT_EQ(original->objectForKey(QString::number(i)).intValue(), i);
+            EXPECT_EQ(copy->objectForKey(QString::number(i)).intValue(), i);
+        }
+    }
+}
+
 TEST(Dictionary, RecordsShareTheirCategory)
 {
     DictionaryRef category = Dictionary::create({{"cat_category", Value("Generic")}, {"cat_uniqueID", Value::int32(1)}});

@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <memory>
 
@@ -125,6 +126,8 @@ TEST(ValueTransformers, ForwardTable)
         {"height 14", height, Value::real(14), i32(21)},
         {"height 85 in single precision", height, i32(85), i32(121)},
         {"height absent", height, kAbsent, kAbsent},
+        {"height past any integer", height, Value::real(1e30), i32(std::numeric_limits<qint32>::max())},
+        {"height of no number", height, Value::real(std::nan("")), i32(0)},
         {"string equal", isStr, Value("Open Selected Document"), kYes},
         {"string equal is exact", isStr, Value("open selected document"), kNo},
         {"string equal: a number", isStr, i32(0), kNo},

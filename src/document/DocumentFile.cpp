@@ -1,0 +1,392 @@
+#include "document/DocumentFile.h"
+
+#include "encryption/QvCommonCrypto.h"
+#include "platform/KeyedArchive.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <array>
+#include <functional>
+
+namespace {
+
+const QString kAppVersion = QStringLiteral("appversion");
+const QString kLatestPlatform = QStringLiteral("latestPlatform");
+const QString kDataArrayData = QStringLiteral("dataArrayData");
+const QString kCatArrayData = QStringLiteral("catArrayData");
+const QString kLabelDict = QStringLiteral("labelDict");
+const QString kCreationDateData = QStringLiteral("documentCreationDateData");
+const QString kSalt = QStringLiteral("salt");
+const QString kIV = QStringLiteral("IV");
+const QString kRc = QStringLiteral("rc");
+const QString kSha1Rc = QStringLiteral("sha1-rc");
+const QString kPlatformDictionary = QStringLiteral("OSXPlatformDictionary");
+const QString kDataArray = QStringLiteral("dataArray");
+const QString kCategoryArray = QStringLiteral("categoryArray");
+const QString kCreationDateText = QStringLiteral("crtnDt");
+
+const QString kWindowHeight = QStringLiteral("windowRecHeight");
+const QString kWindowWidth = QStringLiteral("windowRecWidth");
+const QString kWindowX = QStringLiteral("windowRecX");
+const QString kWindowY = QStringLiteral("windowRecY");
+const QString kToolbarVisible = QStringLiteral("makeToolbarVisibleAtDecrypt");
+
+const QString kCategoryPtr = QStringLiteral("categoryPtr");
+const QString kCatUniqueID = QStringLiteral("cat_uniqueID");
+const QString kRecords = QStringLiteral("records");
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("DocumentFile", text);
+}
+
+// Reads the root's values, checking the kind of every one that is present; the
+// first value of a wrong kind ends the read.
+class RootReader {
+public:
+    explicit RootReader(const DictionaryRef& root) : m_root(root) {}
+
+    QString failure() const { return m_failure; }
+    bool failed() const { return !m_failure.isEmpty(); }
+
+    QByteArray data(const QString& key)
+    {
+        const Value value = m_root->objectForKey(key);
+        if (value.isNull())
+            return {};
+        if (!value.isData()) {
+            fail(key, tr("a byte string"));
+            return {};
+        }
+        // A present value is never null, also when empty.
+        QByteArray bytes = value.dataValue();
+        if (bytes.isNull())
+            bytes = QByteArray("", 0);
+        return bytes;
+    }
+
+    DictionaryRef dictionary(const QString& key)
+    {
+        const Value value = m_root->objectForKey(key);
+        if (value.isNull())
+            return {};
+        if (!value.isDictionary())
+            fail(key, tr("a dictionary"));
+        return value.dictionary();
+    }
+
+    // An array of dictionaries whose values are all byte strings: the fields of
+    // an old document, each encrypted on its own.
+    ArrayRef encryptedFieldArray(const QString& key)
+    {
+        const Value value = m_root->objectForKey(key);
+        if (value.isNull())
+            return Array::create();
+        if (!value.isArray()) {
+            fail(key, tr("an array"));
+            return {};
+        }
+        for (const Value& element : *value.array()) {
+            if (!element.isDictionary() || !holdsOnlyByteStrings(*element.dictionary())) {
+                fail(key, tr("an array of encrypted fields"));
+                return {};
+            }
+        }
+        return value.array();
+    }
+
+    DictionaryRef encryptedFieldDictionary(const QString& key)
+    {
+        const DictionaryRef dictionary = this->dictionary(key);
+        if (dictionary && !holdsOnlyByteStrings(*dictionary))
+            fail(key, tr("a dictionary of encrypted fields"));
+        return dictionary;
+    }
+
+    void fail(const QString& key, const QString& expected)
+    {
+        if (m_failure.isEmpty())
+            m_failure = tr("The value “%1” is not %2.").arg(key, expected);
+    }
+
+private:
+    static bool holdsOnlyByteStrings(const Dictionary& dictionary)
+    {
+        return std::all_of(dictionary.begin(), dictionary.end(),
+                           [](const Dictionary::Entry& entry) { return entry.second.isData(); });
+    }
+
+    DictionaryRef m_root;
+    QString m_failure;
+};
+
+// A number of the window state; a missing one reads as 0, another kind fails.
+bool windowNumber(const Dictionary& state, const QString& key, double& out)
+{
+    const Value value = state.objectForKey(key);
+    if (!value.isNull() && !value.isNumber())
+        return false;
+    // Taken as a 32-bit integer, fraction cut off (saturating, NaN as 0).
+    out = value.intValue();
+    return true;
+}
+
+std::optional<StoredWindowState> readWindowState(const Dictionary& state, QString* failure)
+{
+    StoredWindowState window;
+    const std::array<std::pair<const QString*, double*>, 4> numbers{{{&kWindowX, &window.frame.x},
+                                                                      {&kWindowY, &window.frame.y},
+                                                                      {&kWindowWidth, &window.frame.width},
+                                                                      {&kWindowHeight, &window.frame.height}}};
+    for (const auto& [key, target] : numbers) {
+        if (!windowNumber(state, *key, *target)) {
+            *failure = tr("The window state “%1” is not a number.").arg(*key);
+            return std::nullopt;
+        }
+    }
+    const Value toolbar = state.objectForKey(kToolbarVisible);
+    if (!toolbar.isNull() && !toolbar.isNumber()) {
+        *failure = tr("The window state “%1” is not a number.").arg(kToolbarVisible);
+        return std::nullopt;
+    }
+    window.makeToolbarVisibleAtDecrypt = toolbar.boolValue();
+    return window;
+}
+
+void setFailure(QString* error, const QString& message)
+{
+    if (error)
+        *error = message;
+}
+
+QString notADocument(const QString& detail)
+{
+    return tr("The file is damaged or is not a contacts document. %1").arg(detail).trimmed();
+}
+
+} // namespace
+
+bool StoredDocument::isLegacy() const
+{
+    return DocumentFile::isLegacyVersion(version);
+}
+
+bool DocumentFile::isLegacyVersion(quint64 version)
+{
+    switch (version) {
+    case 1000: case 1100: case 2000: case 2010: case 20100: case 20200:
+    case 20300: case 20301: case 20302: case 20400: case 30000:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool DocumentFile::isFlagResetVersion(quint64 version)
+{
+    return version == 30100 || version == 30200 || version == 30300 || version == 30301;
+}
+
+DocumentFile::ReadResult DocumentFile::read(const QByteArray& bytes, StoredDocument& out, QString* error)
+{
+    Value rootValue;
+    QString why;
+    if (!KeyedUnarchiver::unarchive(bytes, rootValue, &why)) {
+        setFailure(error, notADocument(why));
+        return ReadResult::NotADocument;
+    }
+    const DictionaryRef root = rootValue.dictionary();
+    if (!root) {
+        setFailure(error, notADocument(tr("Its archive does not hold a dictionary.")));
+        return ReadResult::NotADocument;
+    }
+
+    StoredDocument stored;
+    const Value version = root->objectForKey(kAppVersion);
+    if (!version.isNull() && !version.isNumber()) {
+        setFailure(error, notADocument(tr("The value “%1” is not a number.").arg(kAppVersion)));
+        return ReadResult::NotADocument;
+    }
+    stored.version = version.unsignedLongLongValue();
+    if (stored.version > kCurrentVersion) {
+        setFailure(error, tr("The document was created with a more recent version of this application."));
+        return ReadResult::NewerVersion;
+    }
+
+    RootReader reader(root);
+    if (isLegacyVersion(stored.version)) {
+        stored.canSave = false;
+        stored.legacyRecords = reader.encryptedFieldArray(kDataArray);
+        stored.legacyCategories = reader.encryptedFieldArray(kCategoryArray);
+        if (stored.version != 1000) {
+            stored.legacyCreationDate = reader.data(kCreationDateText);
+            stored.legacyLabels = reader.encryptedFieldDictionary(kLabelDict);
+        }
+    } else {
+        stored.canSave = true;
+        EncryptedValues& values = stored.encrypted;
+        values.records = reader.data(kDataArrayData);
+        values.categories = reader.data(kCatArrayData);
+        values.labels = reader.data(kLabelDict);
+        values.creationDate = reader.data(kCreationDateData);
+        values.salt = reader.data(kSalt);
+        values.IV = reader.data(kIV);
+        values.rc = reader.data(kRc);
+        values.sha1Rc = reader.data(kSha1Rc);
+        if (stored.version != 30100 && stored.version != 30200) {
+            if (const DictionaryRef state = reader.dictionary(kPlatformDictionary)) {
+                QString failure;
+                stored.windowState = readWindowState(*state, &failure);
+                if (!stored.windowState)
+                    reader.fail(kPlatformDictionary, failure);
+            }
+        }
+    }
+    if (reader.failed()) {
+        setFailure(error, notADocument(reader.failure()));
+        return ReadResult::NotADocument;
+    }
+    out = std::move(stored);
+    return ReadResult::Read;
+}
+
+namespace {
+// A new array of a copy of each dictionary of `source` (sharing its values),
+// changed by `adjust`; anything else is kept as it is.
+ArrayRef copyEach(const ArrayRef& source, const std::function<void(Dictionary&)>& adjust)
+{
+    ArrayRef copy = Array::create();
+    if (!source)
+        return copy;
+    copy->reserve(source->count());
+    for (const Value& value : *source) {
+        const DictionaryRef dictionary = value.dictionary();
+        if (!dictionary) {
+            copy->addObject(value);
+            continue;
+        }
+        const DictionaryRef saved = dictionary->mutableCopy();
+        adjust(*saved);
+        copy->addObject(Value(saved));
+    }
+    return copy;
+}
+} // namespace
+
+ArrayRef DocumentFile::getCopyOfContentArrayForSaveOperation(const ArrayRef& records)
+{
+    return copyEach(records, [](Dictionary& record) {
+        const DictionaryRef category = record.objectForKey(kCategoryPtr).dictionary();
+        const qint64 uniqueID = category ? category->objectForKey(kCatUniqueID).longLongValue() : 0;
+        record.setObject(Value::int64(uniqueID), kCatUniqueID);
+        record.removeObjectForKey(kCategoryPtr);
+    });
+}
+
+ArrayRef DocumentFile::getCopyOfCategoryArrayForSaveOperation(const ArrayRef& categories)
+{
+    return copyEach(categories, [](Dictionary& category) { category.removeObjectForKey(kRecords); });
+}
+
+int DocumentFile::encryptContent(const DocumentContent& content, const QString& password,
+                                 const QvCommonCrypto* engine, SaltAndVector mode, EncryptedValues& out,
+                                 std::unique_ptr<QvCommonCrypto>& engineOut, QString* error)
+{
+    if (password.isEmpty()) {
+        setFailure(error, tr("The document has no password, and it is never written without one."));
+        return StatusNoPassword;
+    }
+
+    // A new engine for every call, so that a failure leaves the document's own
+    // engine, salt and vector as they were. It draws a fresh salt and vector.
+    auto cipher = std::make_unique<QvCommonCrypto>(password);
+    const bool keep = mode == SaltAndVector::KeepIfValid && engine && engine->password() == password
+        && engine->salt().size() == QvCommonCrypto::kSaltLength && engine->IV().size() == QvCommonCrypto::kIVLength;
+    if (keep) {
+        cipher->setPasswordToDecrypt(password, engine->IV(), engine->salt());
+    } else if (cipher->salt().size() != QvCommonCrypto::kSaltLength) {
+        setFailure(error, tr("No random salt could be drawn for the encryption."));
+        return QvCommonCrypto::StatusRandomFailure;
+    }
+
+    const std::array<Value, 4> plain{Value(getCopyOfContentArrayForSaveOperation(content.records)),
+                                     Value(getCopyOfCategoryArrayForSaveOperation(content.categories)),
+                                     Value(content.labels), content.creationDate};
+    std::array<QByteArray, 4> sealed;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        QByteArray archive;
+        QString why;
+        if (!KeyedArchiver::archive(plain[i], archive, &why)) {
+            setFailure(error, tr("The contacts could not be archived: %1").arg(why));
+            return StatusNotArchivable;
+        }
+        int status = 0;
+        sealed[i] = cipher->encrypt(archive, &status);
+        if (status != 0 || sealed[i].isNull()) {
+            setFailure(error, tr("The contacts could not be encrypted (error %1).").arg(status));
+            return status != 0 ? status : int(QvCommonCrypto::StatusUnspecifiedError);
+        }
+    }
+
+    const QByteArray check = QvCommonCrypto::generateRandom256AsciiString().toUtf8();
+    int status = 0;
+    const QByteArray rc = cipher->encrypt(check, &status);
+    if (status != 0 || rc.isNull()) {
+        setFailure(error, tr("The password check could not be encrypted (error %1).").arg(status));
+        return status != 0 ? status : int(QvCommonCrypto::StatusUnspecifiedError);
+    }
+
+    out.records = sealed[0];
+    out.categories = sealed[1];
+    out.labels = sealed[2];
+    out.creationDate = sealed[3];
+    out.salt = cipher->salt();
+    out.IV = cipher->IV();
+    out.rc = rc;
+    out.sha1Rc = QvCommonCrypto::dataSHA1(check);
+    engineOut = std::move(cipher);
+    return 0;
+}
+
+bool DocumentFile::archiveRoot(const EncryptedValues& values, const DictionaryRef& platformDictionary,
+                               QByteArray& out, QString* error)
+{
+    const DictionaryRef root = Dictionary::create();
+    root->setObject(Value::uint64(kCurrentVersion), kAppVersion);
+    root->setObject(Value(QStringLiteral("OSX")), kLatestPlatform);
+    const std::array<std::pair<const QString*, const QByteArray*>, 8> byteStrings{{
+        {&kDataArrayData, &values.records},
+        {&kCatArrayData, &values.categories},
+        {&kLabelDict, &values.labels},
+        {&kCreationDateData, &values.creationDate},
+        {&kSalt, &values.salt},
+        {&kIV, &values.IV},
+        {&kRc, &values.rc},
+        {&kSha1Rc, &values.sha1Rc},
+    }};
+    for (const auto& [key, bytes] : byteStrings) {
+        if (!bytes->isNull())
+            root->setObject(Value::data(*bytes), *key);
+    }
+    if (platformDictionary)
+        root->setObject(Value(platformDictionary), kPlatformDictionary);
+
+    QString why;
+    QByteArray bytes;
+    if (!KeyedArchiver::archive(Value(root), bytes, &why)) {
+        setFailure(error, tr("The document could not be archived: %1").arg(why));
+        return false;
+    }
+    out = std::move(bytes);
+    return true;
+}
+
+DictionaryRef DocumentFile::windowStateDictionary(const StoredFrame& frame, bool toolbarVisible)
+{
+    return Dictionary::create({{kWindowHeight, Value::real(frame.height)},
+                               {kWindowWidth, Value::real(frame.width)},
+                               {kWindowX, Value::real(frame.x)},
+                               {kWindowY, Value::real(frame.y)},
+                               {kToolbarVisible, Value::boolean(toolbarVisible)}});
+}

@@ -1,0 +1,116 @@
+#include "document/RecordSearchIndex.h"
+
+#include <cstring>
+
+namespace {
+
+// The text lower-cased, in UTF-8. Plain ASCII, the usual case, is lowered
+// in place; anything else goes through the full lower-casing.
+void appendLowered(std::string& out, const QString& text)
+{
+    const QChar* units = text.constData();
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        if (units[i].unicode() >= 0x80) {
+            out += text.toLower().toStdString();
+            return;
+        }
+    }
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = units[i].unicode();
+        out.push_back(static_cast<char>(c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c));
+    }
+}
+
+} // namespace
+
+const QStringList& RecordSearchIndex::searchKeys()
+{
+    static const QStringList keys{
+        QStringLiteral("addressPersonal"), QStringLiteral("addressWork"),   QStringLiteral("category"),
+        QStringLiteral("company"),         QStringLiteral("emailPersonal"), QStringLiteral("emailWork"),
+        QStringLiteral("faxPersonal"),     QStringLiteral("faxWork"),       QStringLiteral("firstName"),
+        QStringLiteral("lastName"),        QStringLiteral("mobile"),        QStringLiteral("note"),
+        QStringLiteral("pager"),           QStringLiteral("phonePersonal"), QStringLiteral("phoneWork"),
+        QStringLiteral("resultingName"),   QStringLiteral("webPersonal"),   QStringLiteral("webWork"),
+    };
+    return keys;
+}
+
+bool RecordSearchIndex::recordMatches(const Dictionary& record, const QString& lowerNeedle)
+{
+    for (const QString& key : searchKeys()) {
+        const Value value = record.objectForKey(key);
+        if (value.isString() && value.stringValue().toLower().contains(lowerNeedle))
+            return true;
+    }
+    return false;
+}
+
+void RecordSearchIndex::setNeedle(const QString& text)
+{
+    m_lowerNeedle = text.toLower();
+    m_needle = m_lowerNeedle.toStdString();
+    // The kept text separates fields with NUL; a needle holding one could
+    // match across two fields, so it is looked for field by field.
+    m_needleSpansFields = m_lowerNeedle.contains(QChar(0));
+}
+
+const RecordSearchIndex::Entry& RecordSearchIndex::entryFor(const DictionaryRef& record)
+{
+    auto [it, inserted] = m_entries.try_emplace(record.get());
+    Entry& entry = it->second;
+    if (inserted) {
+        entry.record = record;
+        entry.text.reserve(128);
+        for (const QString& key : searchKeys()) {
+            const Value value = record->objectForKey(key);
+            if (value.isString())
+                appendLowered(entry.text, value.stringValue());
+            entry.text.push_back('\0');
+        }
+    }
+    if (entry.pass != m_pass) {
+        entry.pass = m_pass;
+        ++m_met;
+    }
+    return entry;
+}
+
+bool RecordSearchIndex::matches(const DictionaryRef& record)
+{
+    if (!record)
+        return false;
+    if (m_needleSpansFields)
+        return recordMatches(*record, m_lowerNeedle);
+    const std::string& text = entryFor(record).text;
+    // UTF-8 is self-synchronising: a byte match of valid text is a match of characters.
+    return memmem(text.data(), text.size(), m_needle.data(), m_needle.size()) != nullptr;
+}
+
+void RecordSearchIndex::forget(const Dictionary* record) { m_entries.erase(record); }
+
+void RecordSearchIndex::clear()
+{
+    m_entries.clear();
+    m_met = 0;
+}
+
+void RecordSearchIndex::beginPass()
+{
+    ++m_pass;
+    m_met = 0;
+}
+
+void RecordSearchIndex::endPass()
+{
+    if (m_entries.size() <= m_met)
+        return;
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (it->second.pass != m_pass) {
+            it = m_entries.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}

@@ -1,0 +1,54 @@
+#pragma once
+// The text search of the record list. A record matches when one of its
+// searched fields (strings only), lower-cased, holds the lower-cased search
+// text as a plain substring.
+//
+// Searching a large list on every keystroke would lower-case every field of
+// every record each time; instead the lower-cased fields of each record are
+// kept, joined, between searches, and a search reads one buffer per record.
+// A record is known by identity: whoever changes a searched field of a record
+// that has been searched must call forget() for it (the record controller
+// does so for every edit made through it).
+
+#include "platform/Value.h"
+
+#include <QStringList>
+
+#include <string>
+#include <unordered_map>
+
+class RecordSearchIndex {
+public:
+    // The searched keys, in the order they are tried.
+    static const QStringList& searchKeys();
+    // The plain definition, without the kept text.
+    static bool recordMatches(const Dictionary& record, const QString& lowerNeedle);
+
+    // The text to look for, as typed.
+    void setNeedle(const QString& text);
+    bool matches(const DictionaryRef& record);
+
+    void forget(const Dictionary* record);
+    void clear();
+    qsizetype size() const { return static_cast<qsizetype>(m_entries.size()); }
+
+    // A pass over the whole list: the text of records that the pass did not
+    // meet is dropped at its end, so removed records are not kept.
+    void beginPass();
+    void endPass();
+
+private:
+    struct Entry {
+        DictionaryRef record; // keeps the address from being reused while known
+        std::string text;     // UTF-8, fields separated by NUL
+        quint32 pass = 0;
+    };
+    const Entry& entryFor(const DictionaryRef& record);
+
+    std::unordered_map<const Dictionary*, Entry> m_entries;
+    QString m_lowerNeedle;
+    std::string m_needle;
+    bool m_needleSpansFields = false;
+    quint32 m_pass = 0;
+    std::size_t m_met = 0;
+};
