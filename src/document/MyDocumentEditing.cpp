@@ -2,6 +2,7 @@
 #include "document/MyDocument.h"
 
 #include "document/FilteringArrayController.h"
+#include "document/MyDocumentWindow_p.h"
 #include "platform/Alert.h"
 #include "platform/MainQueue.h"
 
@@ -94,6 +95,11 @@ void MyDocument::addRow()
     if (!mayAddData())
         return;
     addTheRecord(m_myArrayController->newObject());
+    // The new record is typed into at once, starting with its name.
+    if (const Ui::MyDocument* ui = liveUi()) {
+        ui->edit_firstName->setFocus(Qt::OtherFocusReason);
+        ui->edit_firstName->selectAll();
+    }
 }
 
 void MyDocument::duplicateRow()

@@ -124,6 +124,7 @@ TEST_F(WindowTest, APersonKeepsContactsInANewDocument)
     // Records come from the toolbar and are filled in in edit mode.
     clickToolbar("addRow");
     EXPECT_EQ(shownPage()->objectName(), "editPage");
+    EXPECT_EQ(QApplication::focusWidget(), window->findChild<QWidget*>("edit_firstName"));
     type("edit_firstName", "Anna");
     type("edit_lastName", "Berger");
     type("edit_emailPersonal", "anna@example.org");
