@@ -217,6 +217,9 @@ public:
     // Locks without asking, when the document may be locked.
     void lockAutomatically();
     void doLockDocument();
+    // (document file) Closing a document locked with unsaved changes asks before
+    // they are thrown away; otherwise as the base decides.
+    void canCloseDocument(std::function<void(bool shouldClose)> completion) override;
 
     // Modes.
     void switchToEditMode();
