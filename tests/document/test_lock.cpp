@@ -166,6 +166,14 @@ TEST_F(DocumentFileTest, ClosingADocumentLockedWithUnsavedEditsAsks)
     EXPECT_FALSE(document->isClosed());
     EXPECT_TRUE(responder.messageTexts().last().contains(QStringLiteral("without its unsaved changes")));
 
+    // Quitting asks the same.
+    responder.answerWithButton(QStringLiteral("Cancel"));
+    bool allClosed = true;
+    controller.closeAllDocuments([&allClosed](bool closed) { allClosed = closed; });
+    settle();
+    EXPECT_FALSE(allClosed);
+    EXPECT_FALSE(document->isClosed());
+
     responder.answerWithButton(QStringLiteral("Close Without Saving"));
     document->performClose();
     settle();
