@@ -55,7 +55,12 @@ DocumentWindow::DocumentWindow(Document* document, QWidget* parent) : QMainWindo
     validateCommands();
 }
 
-DocumentWindow::~DocumentWindow() = default;
+DocumentWindow::~DocumentWindow()
+{
+    // The base class still destroys the child widgets after this body, which
+    // moves the focus; validating commands then would reach members already gone.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 void DocumentWindow::setApplicationCommands(std::function<void(DocumentWindow&)> addCommands)
 {

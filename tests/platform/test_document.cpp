@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPrinter>
 #include <QSignalSpy>
@@ -53,6 +54,23 @@ TEST_F(DocumentTest, ClosingEndsTheSheetsOfTheWindowAndLeavesAnUnownedDocumentTo
     EXPECT_EQ(answer, Alert::ModalResponseAbort);
     EXPECT_TRUE(document.isClosed());
     EXPECT_TRUE(window.isNull());
+}
+
+TEST_F(DocumentTest, DestroyingAWindowWhoseFieldHasTheFocusIsSafe)
+{
+    TextDocument document;
+    document.showWindows();
+    DocumentWindow* window = document.window();
+    auto* field = new QLineEdit(window);
+    window->setCentralWidget(field);
+    window->activateWindow();
+    field->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+
+    delete window;
+    QApplication::processEvents();
+    SUCCEED() << "the focus moving while the window's children go must not reach the window";
 }
 
 TEST_F(DocumentTest, EditsUndoAndRedoMoveTheChangeCount)
