@@ -54,11 +54,3 @@ QRect DocumentWindowFrame::keepOnScreen(const QRect& frame, const QList<QRect>& 
     return QRect(x, y, width, height);
 }
 
-StoredFrame DocumentWindowFrame::shrunkKeepingTopEdge(const StoredFrame& frame, const QSize& minimum)
-{
-    StoredFrame shrunk = frame;
-    shrunk.y = frame.y + std::trunc(frame.height - minimum.height());
-    shrunk.width = minimum.width();
-    shrunk.height = minimum.height();
-    return shrunk;
-}

@@ -21,7 +21,4 @@ public:
     // smaller than `minimum`, moved inside it. An empty frame stays as it is.
     static QRect keepOnScreen(const QRect& frame, const QList<QRect>& availableScreens, const QSize& minimum = {});
 
-    // The frame of a locked window: the minimum size, keeping the top edge
-    // (in stored coordinates y rises by the lost height, cut to a whole number).
-    static StoredFrame shrunkKeepingTopEdge(const StoredFrame& frame, const QSize& minimum);
 };

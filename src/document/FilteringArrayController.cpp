@@ -35,6 +35,38 @@ std::vector<DictionaryRef> keepOnly(std::vector<DictionaryRef> records, Predicat
     return records;
 }
 
+// The 19 keys of a new record in their order, with the values every new record
+// starts with. Records copied from it share its list of keys, which keeps a
+// large list small and its lookups quick.
+const Dictionary& newRecordTemplate()
+{
+    static const DictionaryRef prototype = [] {
+        const Value empty(QString{});
+        return Dictionary::create({
+            {QStringLiteral("firstName"), Value(QStringLiteral("First Name"))},
+            {QStringLiteral("lastName"), Value(QStringLiteral("Last Name"))},
+            {QStringLiteral("company"), empty},
+            {QStringLiteral("phoneWork"), empty},
+            {QStringLiteral("faxWork"), empty},
+            {QStringLiteral("emailWork"), empty},
+            {QStringLiteral("addressWork"), empty},
+            {QStringLiteral("webWork"), empty},
+            {QStringLiteral("phonePersonal"), empty},
+            {QStringLiteral("faxPersonal"), empty},
+            {QStringLiteral("mobile"), empty},
+            {QStringLiteral("pager"), empty},
+            {QStringLiteral("emailPersonal"), empty},
+            {QStringLiteral("webPersonal"), empty},
+            {QStringLiteral("addressPersonal"), empty},
+            {QStringLiteral("note"), empty},
+            {kCreationDate, Value::date(0)},
+            {kUsageCount, Value::int64(0)},
+            {FilteringArrayController::kCategoryPtr, Value::int64(0)}, // each record's own
+        });
+    }();
+    return *prototype;
+}
+
 void addToUsage(const DictionaryRef& category, int delta)
 {
     const QString& key = QvColoredCategoryArrayController::kUsageCount;
@@ -107,28 +139,9 @@ DictionaryRef FilteringArrayController::newObject()
     if (!category && m_categories)
         category = m_categories->addDefault();
 
-    const Value empty(QString{});
-    DictionaryRef record = Dictionary::create({
-        {QStringLiteral("firstName"), Value(QStringLiteral("First Name"))},
-        {QStringLiteral("lastName"), Value(QStringLiteral("Last Name"))},
-        {QStringLiteral("company"), empty},
-        {QStringLiteral("phoneWork"), empty},
-        {QStringLiteral("faxWork"), empty},
-        {QStringLiteral("emailWork"), empty},
-        {QStringLiteral("addressWork"), empty},
-        {QStringLiteral("webWork"), empty},
-        {QStringLiteral("phonePersonal"), empty},
-        {QStringLiteral("faxPersonal"), empty},
-        {QStringLiteral("mobile"), empty},
-        {QStringLiteral("pager"), empty},
-        {QStringLiteral("emailPersonal"), empty},
-        {QStringLiteral("webPersonal"), empty},
-        {QStringLiteral("addressPersonal"), empty},
-        {QStringLiteral("note"), empty},
-        {kCreationDate, Value::dateFromDateTime(Clock::now())},
-        {kUsageCount, Value::int64(0)},
-        {kCategoryPtr, Value(category)},
-    });
+    DictionaryRef record = newRecordTemplate().mutableCopy();
+    record->setObject(Value::dateFromDateTime(Clock::now()), kCreationDate);
+    record->setObject(Value(category), kCategoryPtr);
     if (category)
         addToUsage(category, 1);
     return record;

@@ -57,9 +57,9 @@ DocumentWindow::DocumentWindow(Document* document, QWidget* parent) : QMainWindo
 
 DocumentWindow::~DocumentWindow()
 {
-    // The widgets that go after this destructor give up the focus as they do,
-    // and the application would announce that to a window that is gone.
-    disconnect(qApp, &QApplication::focusChanged, this, &DocumentWindow::validateCommands);
+    // The base class still destroys the child widgets after this body, which
+    // moves the focus; validating commands then would reach members already gone.
+    disconnect(qApp, nullptr, this, nullptr);
 }
 
 void DocumentWindow::setApplicationCommands(std::function<void(DocumentWindow&)> addCommands)

@@ -1,7 +1,7 @@
+#include "document/MyDocument.h"
 #include "platform/BuildConfig.h"
 #include "platform/DocumentController.h"
 #include "platform/MainQueue.h"
-#include "shell/PlaceholderDocument.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -23,7 +23,8 @@ int main(int argc, char** argv)
     parser.process(app);
 
     DocumentController controller;
-    registerPlaceholderDocumentType(controller);
+    controller.registerDocumentType(QStringLiteral("calvorin"), QStringLiteral("Calvorin Document"),
+                                    {QStringLiteral("calvorin")}, [] { return new MyDocument; });
     QObject::connect(&controller, &DocumentController::terminationApproved, &app, &QCoreApplication::quit);
 
     // Documents named on the command line are the open-document requests of

@@ -11,6 +11,8 @@
 #include <QMimeDatabase>
 #include <QUrl>
 
+#include <optional>
+
 namespace {
 
 QString tr(const char* text)
@@ -19,10 +21,39 @@ QString tr(const char* text)
 }
 
 // The address text as a URL, or nothing when it is not a valid one.
-bool openAddressText(const QString& text)
+std::optional<QUrl> addressUrl(const QString& text)
 {
     const QUrl url(text, QUrl::StrictMode);
-    return url.isValid() && !url.isEmpty() && UrlOpener::open(url);
+    if (!url.isValid() || url.isEmpty())
+        return std::nullopt;
+    return url;
+}
+
+bool openAddressText(const QString& text)
+{
+    const std::optional<QUrl> url = addressUrl(text);
+    return url && UrlOpener::open(*url);
+}
+
+// Mail programs attach the local files that a mail address names ("attach=",
+// "attachment=") without the user choosing them. Field text may come from an
+// imported file, so those parameters are dropped and the others kept as they
+// are. Names are compared as a mail program may read them: decoded, "+" as a
+// blank, blanks cut, in any case.
+QUrl withoutAttachments(QUrl url)
+{
+    if (!url.hasQuery())
+        return url;
+    QStringList kept;
+    for (const QString& item : url.query(QUrl::FullyEncoded).split(QLatin1Char('&'))) {
+        QString name = item.section(QLatin1Char('='), 0, 0);
+        name.replace(QLatin1Char('+'), QLatin1Char(' '));
+        name = QUrl::fromPercentEncoding(name.toUtf8()).trimmed();
+        if (!name.startsWith(QLatin1String("attach"), Qt::CaseInsensitive))
+            kept.append(item);
+    }
+    url.setQuery(kept.isEmpty() ? QString() : kept.join(QLatin1Char('&')));
+    return url;
 }
 
 // User and password inserted after "ftp://" when both are given, each
@@ -126,7 +157,8 @@ bool QvUrlResolutor::openHttps(const QString& address, const QString&, const QSt
 
 bool QvUrlResolutor::openMail(const QString& address, const QString&, const QString&)
 {
-    return openAddressText(address);
+    const std::optional<QUrl> url = addressUrl(address);
+    return url && UrlOpener::open(withoutAttachments(*url));
 }
 
 bool QvUrlResolutor::openFeed(const QString& address, const QString&, const QString&)

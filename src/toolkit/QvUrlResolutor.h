@@ -5,7 +5,8 @@
 //
 // Field text may come from an imported file, so a file address opens only
 // after the user confirms it, and never when it names a program or a desktop
-// launcher, whatever the user would answer.
+// launcher, whatever the user would answer; a mail address never makes the
+// mail program attach a file.
 //
 // Mapping of the framework names: `openUrl:`, `openUrl:withUser:` and
 // `openUrl:withUser:withPassword:` are one member, openUrl(address, user,
@@ -39,7 +40,9 @@ public:
     bool smartOpenUrl(const QString& address, const QString& user, const QString& password);
 
     // Open the address text as it is, when it is a valid address; the answer is
-    // whether a handler took it. User and password are not used.
+    // whether a handler took it. User and password are not used. A mail
+    // address loses any parameter that would attach files ("attach=",
+    // "attachment=", ...).
     bool openHttp(const QString& address, const QString& user, const QString& password);
     bool openHttps(const QString& address, const QString& user, const QString& password);
     bool openMail(const QString& address, const QString& user, const QString& password);

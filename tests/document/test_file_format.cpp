@@ -455,12 +455,6 @@ TEST(DocumentWindowFrame, KeepsARestoredWindowOnAScreen)
         EXPECT_EQ(DocumentWindowFrame::keepOnScreen(row.frame, screens, minimum), row.kept) << row.frame.x();
 }
 
-TEST(DocumentWindowFrame, ShrinkingForTheLockKeepsTheTopEdge)
-{
-    const StoredFrame shrunk = DocumentWindowFrame::shrunkKeepingTopEdge({50, 100, 900, 600.7}, QSize(500, 400));
-    EXPECT_EQ(shrunk, (StoredFrame{50, 300, 500, 400}));
-}
-
 // ---- interchange ------------------------------------------------------------------------
 
 

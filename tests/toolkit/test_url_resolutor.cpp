@@ -105,6 +105,33 @@ TEST_F(UrlResolutorTest, PassesOnTheHandlersAnswer)
     EXPECT_EQ(&QvUrlResolutor::sharedUrlResolutor(), &QvUrlResolutor::sharedUrlResolutor());
 }
 
+TEST_F(UrlResolutorTest, MailAddressesNeverAttachFiles)
+{
+    const struct {
+        const char* address;
+        const char* opened;
+    } cases[] = {
+        {"mailto:anna@example.com?subject=Hi&attach=/etc/passwd", "mailto:anna@example.com?subject=Hi"},
+        {"mailto:anna@example.com?ATTACHMENT=%2Fhome%2Fanna%2F.ssh%2Fid_rsa&body=x", "mailto:anna@example.com?body=x"},
+        {"mailto:anna@example.com?%61ttach=/etc/passwd", "mailto:anna@example.com"},
+        {"mailto:anna@example.com?attach=a&+Attachments=b", "mailto:anna@example.com"},
+        {"  mailto:?cc=ben@example.org&attach=file:///etc/shadow  ", "mailto:?cc=ben@example.org"},
+        // Only parameter names count; the rest of the message is kept as written.
+        {"mailto:anna@example.com?subject=attach%3D%2Fetc&body=see%20attachment",
+         "mailto:anna@example.com?subject=attach%3D%2Fetc&body=see%20attachment"},
+        {"mailto:anna@example.com?subject=Hi", "mailto:anna@example.com?subject=Hi"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        opener.opened.clear();
+        EXPECT_TRUE(resolutor.openUrl(QString::fromUtf8(c.address)));
+        EXPECT_EQ(openedTexts(), c.opened);
+    }
+    opener.opened.clear();
+    EXPECT_TRUE(resolutor.openMail("mailto:anna@example.com?attach=/etc/passwd", "", ""));
+    EXPECT_EQ(openedTexts(), "mailto:anna@example.com");
+}
+
 TEST_F(UrlResolutorTest, FtpCredentialsArePercentEncoded)
 {
     EXPECT_TRUE(resolutor.openUrl("ftp://files.example.com/pub", "anna", "p@ss:w/rd"));

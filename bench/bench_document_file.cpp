@@ -1,0 +1,119 @@
+// Saving, opening and unlocking documents of 1,000, 10,000 and 100,000 records.
+// "peak_MB" is the process's peak resident memory so far: run one size alone
+// (--benchmark_filter=/100000) to read the peak of that size.
+#include "document/DocumentFile.h"
+#include "document/DocumentUnlock.h"
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+namespace {
+
+const QString kPassword = QStringLiteral("correct horse battery");
+
+DictionaryRef colour(double r, double g, double b)
+{
+    return Dictionary::create({{QStringLiteral("r"), Value::real(r)},
+                               {QStringLiteral("g"), Value::real(g)},
+                               {QStringLiteral("b"), Value::real(b)},
+                               {QStringLiteral("a"), Value::real(1)}});
+}
+
+// Records as a user fills them in: names, a company, a phone, an e-mail, an address, a note.
+DocumentContent content(int count)
+{
+    DocumentContent c;
+    c.categories = Array::create();
+    for (int i = 1; i <= 12; ++i)
+        c.categories->addObject(Value(Dictionary::create({{QStringLiteral("cat_category"), Value(QStringLiteral("Group %1").arg(i))},
+                                                          {QStringLiteral("cat_backColor"), Value(colour(0.75, 0.75, 0.75))},
+                                                          {QStringLiteral("cat_textColor"), Value(colour(1, 1, 1))},
+                                                          {QStringLiteral("cat_howManyUsingThis"), Value::int32(0)},
+                                                          {QStringLiteral("cat_uniqueID"), Value::int64(i)}})));
+    c.records = Array::create();
+    c.records->reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const DictionaryRef r = Dictionary::create();
+        r->setObject(Value(QStringLiteral("First%1").arg(i)), QStringLiteral("firstName"));
+        r->setObject(Value(QStringLiteral("Last%1").arg(i)), QStringLiteral("lastName"));
+        r->setObject(Value(QStringLiteral("Company %1 GmbH").arg(i % 977)), QStringLiteral("company"));
+        r->setObject(Value(QStringLiteral("+49 30 %1").arg(1000000 + i)), QStringLiteral("phoneWork"));
+        r->setObject(Value(QString()), QStringLiteral("faxWork"));
+        r->setObject(Value(QStringLiteral("first%1@example.com").arg(i)), QStringLiteral("emailWork"));
+        r->setObject(Value(QStringLiteral("Hauptstraße %1\n10115 Berlin").arg(i)), QStringLiteral("addressWork"));
+        for (const char* key : {"webWork", "phonePersonal", "faxPersonal", "mobile", "pager", "emailPersonal",
+                                "webPersonal", "addressPersonal"})
+            r->setObject(Value(QString()), QLatin1String(key));
+        r->setObject(Value(i % 10 == 0 ? QStringLiteral("Met at the fair, call back in spring") : QString()),
+                     QStringLiteral("note"));
+        r->setObject(Value::date(700000000.0 + i), QStringLiteral("creationDate"));
+        r->setObject(Value::int32(0), QStringLiteral("usageCount"));
+        r->setObject(c.categories->objectAtIndex(i % 12), QStringLiteral("categoryPtr"));
+        c.records->addObject(Value(r));
+    }
+    c.labels = Dictionary::create({{QStringLiteral("firstName"), Value("First name:")}});
+    c.creationDate = Value::date(690000000.0);
+    return c;
+}
+
+QByteArray save(const DocumentContent& c)
+{
+    EncryptedValues values;
+    std::unique_ptr<QvCommonCrypto> engine;
+    DocumentFile::encryptContent(c, kPassword, nullptr, DocumentFile::SaltAndVector::Fresh, values, engine);
+    QByteArray bytes;
+    DocumentFile::archiveRoot(values, DocumentFile::windowStateDictionary({0, 0, 900, 600}, true), bytes);
+    return bytes;
+}
+
+void reportPeak(benchmark::State& state, qint64 fileSize)
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    state.counters["file_MB"] = static_cast<double>(fileSize) / (1024.0 * 1024.0);
+}
+
+void BM_SaveDocument(benchmark::State& state)
+{
+    const DocumentContent c = content(static_cast<int>(state.range(0)));
+    qint64 size = 0;
+    for (auto _ : state) {
+        const QByteArray bytes = save(c);
+        size = bytes.size();
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    reportPeak(state, size);
+}
+
+void BM_OpenDocument(benchmark::State& state)
+{
+    const QByteArray file = save(content(static_cast<int>(state.range(0))));
+    for (auto _ : state) {
+        StoredDocument stored;
+        benchmark::DoNotOptimize(DocumentFile::read(file, stored));
+    }
+    reportPeak(state, file.size());
+}
+
+void BM_UnlockDocument(benchmark::State& state)
+{
+    const QByteArray file = save(content(static_cast<int>(state.range(0))));
+    StoredDocument stored;
+    DocumentFile::read(file, stored);
+    UnlockHooks hooks;
+    for (auto _ : state) {
+        UnlockedContent out;
+        benchmark::DoNotOptimize(DocumentUnlock::decrypt(stored, kPassword, Dictionary::create(), hooks, out));
+    }
+    reportPeak(state, file.size());
+}
+
+} // namespace
+
+BENCHMARK(BM_SaveDocument)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenDocument)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UnlockDocument)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
