@@ -73,6 +73,30 @@ TEST_F(DocumentTest, DestroyingAWindowWhoseFieldHasTheFocusIsSafe)
     SUCCEED() << "the focus moving while the window's children go must not reach the window";
 }
 
+TEST_F(DocumentTest, ADocumentGoingWithUndoStepsDoesNotCallBackItsSubclass)
+{
+    // A subclass listens to its own document, as the contacts document does.
+    struct Watched : TextDocument {
+        ~Watched() override { *gone = true; }
+        bool* gone = nullptr;
+    };
+    bool subclassGone = false;
+    int callsAfterwards = 0;
+    auto* document = new Watched;
+    document->gone = &subclassGone;
+    const auto record = [&] {
+        if (subclassGone)
+            ++callsAfterwards;
+    };
+    QObject::connect(document, &Document::userInterfaceStateChanged, document, record);
+    QObject::connect(document, &Document::changeCountChanged, document, record);
+    document->type("a");
+    document->type("b");
+
+    delete document;
+    EXPECT_EQ(callsAfterwards, 0);
+}
+
 TEST_F(DocumentTest, EditsUndoAndRedoMoveTheChangeCount)
 {
     TextDocument* document = newDocument();
