@@ -274,14 +274,59 @@ ArrayRef copyEach(const ArrayRef& source, const std::function<void(Dictionary&)>
 }
 } // namespace
 
+namespace {
+bool sameKeys(const Dictionary& a, const Dictionary& b)
+{
+    if (a.count() != b.count())
+        return false;
+    auto other = b.begin();
+    for (auto it = a.begin(); it != a.end(); ++it, ++other) {
+        if ((*it).first != (*other).first)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
 ArrayRef DocumentFile::getCopyOfContentArrayForSaveOperation(const ArrayRef& records)
 {
-    return copyEach(records, [](Dictionary& record) {
-        const DictionaryRef category = record.objectForKey(kCategoryPtr).dictionary();
+    ArrayRef copy = Array::create();
+    if (!records)
+        return copy;
+    copy->reserve(records->count());
+    // Records made alike hold their keys in one order. The copy of each such record
+    // is made from the first copy of its kind, only its values replaced, so that
+    // all of them share one list of keys: a large document's copy stays small and
+    // quick to archive. A few kinds are remembered.
+    constexpr size_t kKinds = 8;
+    std::vector<std::pair<DictionaryRef, DictionaryRef>> kinds; // a record and its copy
+    for (const Value& value : *records) {
+        const DictionaryRef record = value.dictionary();
+        if (!record) {
+            copy->addObject(value);
+            continue;
+        }
+        const DictionaryRef category = record->objectForKey(kCategoryPtr).dictionary();
         const qint64 uniqueID = category ? category->objectForKey(kCatUniqueID).longLongValue() : 0;
-        record.setObject(Value::int64(uniqueID), kCatUniqueID);
-        record.removeObjectForKey(kCategoryPtr);
-    });
+        const auto kind = std::find_if(kinds.begin(), kinds.end(),
+                                       [&record](const auto& known) { return sameKeys(*known.first, *record); });
+        DictionaryRef saved;
+        if (kind != kinds.end()) {
+            saved = kind->second->mutableCopy();
+            for (const auto& [key, field] : *record) {
+                if (key != kCategoryPtr)
+                    saved->setObject(field, key);
+            }
+        } else {
+            saved = record->mutableCopy();
+            saved->removeObjectForKey(kCategoryPtr);
+            if (kinds.size() < kKinds)
+                kinds.emplace_back(record, saved);
+        }
+        saved->setObject(Value::int64(uniqueID), kCatUniqueID);
+        copy->addObject(Value(saved));
+    }
+    return copy;
 }
 
 ArrayRef DocumentFile::getCopyOfCategoryArrayForSaveOperation(const ArrayRef& categories)

@@ -131,7 +131,7 @@ DocumentWindow* MyDocument::makeWindow()
     m_mySplitViewDelegate = std::make_unique<QvVSplitViewDelegate>();
     auto* split = new QvSplitView(Qt::Horizontal);
     split->setObjectName(QStringLiteral("mySplitView"));
-    ui.unlockedLayout->replaceWidget(ui.splitHost, split);
+    delete ui.unlockedLayout->replaceWidget(ui.splitHost, split); // the layout hands back the old item
     split->setPanes(ui.leftPane, ui.rightPane);
     delete ui.splitHost;
     ui.splitHost = nullptr;

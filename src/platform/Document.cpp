@@ -25,6 +25,9 @@ Document::Document(QObject* parent) : QObject(parent), m_undoStack(std::make_uni
 
 Document::~Document()
 {
+    // Subclasses are gone by now; the undo stack must not report to them
+    // while it is taken apart with this object.
+    QObject::disconnect(m_undoStack.get(), nullptr, this, nullptr);
     if (!m_closed && m_controller)
         m_controller->removeDocument(this);
     delete m_window;

@@ -129,7 +129,8 @@ TEST(DocumentFileWriter, SaveCopiesReplaceTheCategoryLinkAndLeaveTheDocumentAlon
     group->objectForKey(QStringLiteral("records")).array()->addObject(Value(QStringLiteral("transient")));
     const DictionaryRef linked = record(QStringLiteral("Ann"), QStringLiteral("Lee"), group);
     const DictionaryRef loose = record(QStringLiteral("No"), QStringLiteral("Category"), {});
-    const ArrayRef records = Array::create({Value(linked), Value(loose)});
+    const DictionaryRef alike = record(QStringLiteral("Bo"), QStringLiteral("Ek"), category(QStringLiteral("Work"), 9));
+    const ArrayRef records = Array::create({Value(linked), Value(loose), Value(alike)});
     const ArrayRef categories = Array::create({Value(group)});
 
     const ArrayRef savedRecords = DocumentFile::getCopyOfContentArrayForSaveOperation(records);
@@ -140,6 +141,12 @@ TEST(DocumentFileWriter, SaveCopiesReplaceTheCategoryLinkAndLeaveTheDocumentAlon
     EXPECT_EQ(first->objectForKey(QStringLiteral("cat_uniqueID")).kind(), Value::Kind::Int64);
     EXPECT_EQ(first->objectForKey(QStringLiteral("cat_uniqueID")).longLongValue(), 7);
     EXPECT_EQ(second->objectForKey(QStringLiteral("cat_uniqueID")).longLongValue(), 0);
+    // A record with the keys of an earlier one keeps its own values.
+    const DictionaryRef third = savedRecords->objectAtIndex(2).dictionary();
+    EXPECT_EQ(third->objectForKey(QStringLiteral("firstName")).stringValue(), QStringLiteral("Bo"));
+    EXPECT_EQ(third->objectForKey(QStringLiteral("cat_uniqueID")).longLongValue(), 9);
+    EXPECT_EQ(third->allKeys(), first->allKeys());
+    EXPECT_EQ(first->objectForKey(QStringLiteral("firstName")).stringValue(), QStringLiteral("Ann"));
     EXPECT_FALSE(savedCategories->objectAtIndex(0).dictionary()->containsKey(QStringLiteral("records")));
 
     EXPECT_TRUE(linked->objectForKey(QStringLiteral("categoryPtr")) == Value(group));
