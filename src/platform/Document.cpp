@@ -31,9 +31,6 @@ Document::~Document()
     if (!m_closed && m_controller)
         m_controller->removeDocument(this);
     delete m_window;
-    // The undo stack, going after this body, announces that it is emptied;
-    // that must not reach listeners of a document whose subclass has gone.
-    m_undoStack->disconnect(this);
 }
 
 void Document::setFileURL(const QUrl& url)
