@@ -467,9 +467,11 @@ BinaryPlistWriter::Index BinaryPlistWriter::addUid(quint64 uid)
         putBigEndian(bytes + 1, uid, size);
         return addEncoded(bytes, 1 + size);
     };
-    // Archives number their objects densely from 0: a vector serves them.
+    // Archives number their objects densely from 0: a vector serves them. It
+    // grows only as far as the objects written so far could reach, so that a
+    // number read from outside does not size it.
     constexpr quint64 kDenseLimit = 1ULL << 28;
-    if (uid < kDenseLimit) {
+    if (uid < kDenseLimit && uid <= 2 * quint64(m_entries.size()) + 1024) {
         if (uid >= m_uidIndex.size())
             m_uidIndex.resize(std::max<std::size_t>(uid + 1, m_uidIndex.size() * 2), std::numeric_limits<Index>::max());
         if (m_uidIndex[uid] == std::numeric_limits<Index>::max())

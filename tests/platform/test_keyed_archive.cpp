@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 #include <plist/plist.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <bit>
 #include <cmath>
@@ -565,6 +567,46 @@ TEST(KeyedArchiveMalformed, EveryCaseFailsWithAMessage)
         if (qEnvironmentVariableIsSet("SHOWMSG")) printf("%-40s %s\n", m.name, qPrintable(error));
         EXPECT_TRUE(KeyedUnarchiver::unarchiveObjectWithData(m.data).isNull());
     }
+}
+
+// Caps the address space the process may still take, for as long as it lives.
+class AddressSpaceCap {
+public:
+    explicit AddressSpaceCap(qint64 moreBytes)
+    {
+        getrlimit(RLIMIT_AS, &m_old);
+        QFile statm(QStringLiteral("/proc/self/statm"));
+        const qint64 pages = statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(0).toLongLong() : 0;
+        rlimit capped = m_old;
+        capped.rlim_cur = rlim_t(pages * sysconf(_SC_PAGESIZE) + moreBytes);
+        m_capped = pages > 0 && setrlimit(RLIMIT_AS, &capped) == 0;
+    }
+    ~AddressSpaceCap() { setrlimit(RLIMIT_AS, &m_old); }
+    bool capped() const { return m_capped; }
+
+private:
+    rlimit m_old{};
+    bool m_capped = false;
+};
+
+TEST(KeyedArchiveMalformed, AReferenceFarBeyondTheObjectsCostsNoMemory)
+{
+    // An XML archive is read through the binary form: writing that form must
+    // not size anything by the number a reference names.
+    const QByteArray xml = R"(<plist><dict>
+<key>$archiver</key><string>NSKeyedArchiver</string>
+<key>$version</key><integer>100000</integer>
+<key>$top</key><dict><key>root</key><dict><key>CF$UID</key><integer>268435000</integer></dict></dict>
+<key>$objects</key><array><string>$null</string></array>
+</dict></plist>)";
+    QString error;
+    Value out;
+    {
+        AddressSpaceCap cap(256 << 20);
+        ASSERT_TRUE(cap.capped());
+        EXPECT_FALSE(KeyedUnarchiver::unarchive(xml, out, &error));
+    }
+    EXPECT_TRUE(error.contains(QLatin1String("reference to object 268435000"))) << error.toStdString();
 }
 
 TEST(KeyedArchiveMalformed, EveryTruncationAndByteFlipIsHandled)
