@@ -108,7 +108,6 @@ MyDocument::MyDocument(QObject* parent)
     m_arrayForImport = importFieldTable();
     setUpControllers();
     connect(this, &QvCryptoDoc::isEncryptedChanged, this, &MyDocument::lockStateChanged);
-    connect(this, &Document::closing, this, &MyDocument::releaseFocus);
     connect(this, &Document::userInterfaceStateChanged, this, [this] { announce(kHasPassword); });
 }
 
@@ -118,17 +117,7 @@ MyDocument::~MyDocument()
     if (QvSplitView* split = mySplitView())
         split->setDelegate(nullptr);
     // The window goes while the document is whole: its widgets call back into it.
-    releaseFocus();
     delete window();
-}
-
-void MyDocument::releaseFocus()
-{
-    // A window that is taken apart while one of its fields has the focus
-    // announces the focus change half-destroyed. A disabled window holds no
-    // focus and takes none.
-    if (DocumentWindow* shown = window())
-        shown->setEnabled(false);
 }
 
 void MyDocument::setUpControllers()

@@ -298,7 +298,6 @@ private:
     // The window's widgets, or null when there is no window.
     const Ui::MyDocument* liveUi() const;
     void lockStateChanged(bool locked);
-    void releaseFocus();
     void addCommands(DocumentWindow* window);
     void buildToolbar(DocumentWindow* window);
     void buildRecordPane();
