@@ -374,14 +374,15 @@ bool MyDocument::validateMenuItem(QAction* item)
         QStringLiteral("addRow"),               QStringLiteral("deleteRow"),    QStringLiteral("switchViewEditMode"),
         QStringLiteral("editLabelSheet"),       QStringLiteral("editCategoriesSheet"), QStringLiteral("deleteRows"),
         QStringLiteral("lockDocument"),         QStringLiteral("duplicateRow"), QStringLiteral("showAllCategory"),
-        QStringLiteral("focusSearchField"),
+        QStringLiteral("focusSearchField"),     QStringLiteral("openUrlWebWork"), QStringLiteral("openUrlWebPersonal"),
     };
     if (dataCommands.contains(action)) {
         if (!isDecrypted())
             return false;
         // Commands on the selected record need one.
         if (action == QLatin1String("deleteRow") || action == QLatin1String("duplicateRow")
-            || action == QLatin1String("deleteRows"))
+            || action == QLatin1String("deleteRows") || action == QLatin1String("openUrlWebWork")
+            || action == QLatin1String("openUrlWebPersonal"))
             return m_myArrayController->canRemove();
         // Locking a document without a password would leave no way back in.
         if (action == QLatin1String("lockDocument"))

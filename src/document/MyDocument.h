@@ -28,12 +28,15 @@
 //   colorChanged: (colour panel)           ->  colours are edited in this document's category
 //                                              sheet only, and mark this document alone
 //   actions with a sender                  ->  the same names without the sender
+//   openField: (a sender with a tag)       ->  openField(tag)
+//   deleteRowShouldBeEnabled: (BOOL)       ->  deleteRowShouldBeEnabled()
 //   keys of bindings                       ->  keyValues(): "selectedView", "categoryString",
 //                                              "searchText", "myLabelDictionary.<key>", "yesVal",
 //                                              "falseValue", "isEncrypted", "isDecrypted",
 //                                              "hasPassword"
 
 #include "document/ArrayController.h"
+#include "document/DocumentExchange.h"
 #include "document/QvColoredCategoryArrayController.h"
 #include "encryption/PasswordSheet.h"
 #include "encryption/QvCrypto.h"
@@ -70,7 +73,7 @@ namespace Ui {
 class MyDocument;
 }
 
-class MyDocument : public QvCryptoDoc, public ControllerDocument {
+class MyDocument : public QvCryptoDoc, public ControllerDocument, public QvImporter {
     Q_OBJECT
 public:
     // selectedView
@@ -268,6 +271,20 @@ public:
     // while locked.
     bool mayAddData();
 
+    // Text import and opening a field of the selected contact.
+    void importFromText();
+    // The imported records get the categories they name ("categoryNAME"), made when missing.
+    void justFinishedImporting() override;
+    DocumentImportManager* myImportManager() const { return m_myImportManager.get(); }
+    // tag 1..15: the key of the field table of openField; empty for any other tag.
+    static QString openFieldKey(int tag);
+    void openField(int tag);
+    void openUrlWebWork();
+    void openUrlWebPersonal();
+    bool deleteRowShouldBeEnabled() const;
+    // Asks, then deletes the selected contact (undoably).
+    void deleteRows();
+
     // The window became the active one (the first time, a new document asks for its password).
     void windowDidBecomeKey(QWidget* window);
 
@@ -307,6 +324,7 @@ private:
     void updateCategoryChecks();
     void updateRecordCategoryPopup();
     void updateLockedView();
+    void updateOpenButtons();
     void announce(const QString& keyPath);
 
     // The step bodies: the change of the list and what follows it.
@@ -326,6 +344,8 @@ private:
     std::unique_ptr<QvVSplitViewDelegate> m_mySplitViewDelegate;
     // The window's widgets; null until the window is built.
     std::unique_ptr<Window> m_window;
+    // The text import while it runs; it holds the records and the file's rows in clear.
+    std::unique_ptr<DocumentImportManager> m_myImportManager;
 
     // State.
     // The category the list is filtered by, so that the filter follows its renames.

@@ -35,6 +35,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QToolBar>
+#include <QToolButton>
+#include <QGridLayout>
+#include <QLabel>
 #include <QUndoStack>
 
 namespace {
@@ -234,6 +237,10 @@ void MyDocument::addCommands(DocumentWindow* window)
         ->setIcon(DocumentIcons::icon(QStringLiteral("tag"), Glyph::Categories));
     add("editLabelSheet", tr("Edit Field Ca&ptions…"), tr("Captions"), {}, &MyDocument::editLabelSheet);
     menu->addSeparator();
+    add("openUrlWebWork", tr("Open &Work Web Page"), tr("Work Web Page"), {}, &MyDocument::openUrlWebWork);
+    add("openUrlWebPersonal", tr("Open Personal &Web Page"), tr("Personal Web Page"), {},
+        &MyDocument::openUrlWebPersonal);
+    menu->addSeparator();
     QPointer<MyDocument> guard(this);
     window->addCommand(menu, QStringLiteral("focusSearchField"), tr("&Find…"), QKeySequence::Find, [guard] {
         if (QLineEdit* field = guard ? guard->searchField() : nullptr) {
@@ -252,6 +259,24 @@ void MyDocument::addCommands(DocumentWindow* window)
                                                    guard->documentPassword();
                                            });
     window->fileMenu()->insertAction(window->command(QStringLiteral("revertDocumentToSaved")), password);
+
+    // Text import, in the File menu before printing.
+    QAction* importText = window->addCommand(nullptr, QStringLiteral("importFromText"), tr("&Import Text File…"), {},
+                                             [guard] {
+                                                 if (guard)
+                                                     guard->importFromText();
+                                             });
+    window->fileMenu()->insertAction(window->command(QStringLiteral("runPageLayout")), importText);
+    window->fileMenu()->insertSeparator(window->command(QStringLiteral("runPageLayout")));
+
+    // The contact list's context menu.
+    QAction* deleteContact = window->addCommand(nullptr, QStringLiteral("deleteRows"), tr("Delete Contact…"), {},
+                                                [guard] {
+                                                    if (guard)
+                                                        guard->deleteRows();
+                                                });
+    m_window->ui.myTableView->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_window->ui.myTableView->addAction(deleteContact);
 }
 
 void MyDocument::buildToolbar(DocumentWindow* window)
@@ -362,6 +387,60 @@ void MyDocument::buildRecordPane()
             updateRecordPane();
     });
     connect(this, &MyDocument::selectedViewChanged, m_window->window, [this] { updateRecordPane(); });
+
+    // In view mode an address field whose caption flag is on gets a button that opens it.
+    for (int tag = 1; tag <= 15; ++tag) {
+        const QString key = openFieldKey(tag);
+        auto* value = ui.viewPage->findChild<QLabel*>(QStringLiteral("viewValue_") + key);
+        QGridLayout* grid = nullptr;
+        int index = -1;
+        for (QGridLayout* candidate : ui.viewPage->findChildren<QGridLayout*>()) {
+            if (value && (index = candidate->indexOf(value)) >= 0) {
+                grid = candidate;
+                break;
+            }
+        }
+        if (!grid)
+            continue;
+        int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+        grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+        auto* button = new QToolButton(ui.viewPage);
+        button->setObjectName(QStringLiteral("openField%1").arg(tag, 2, 10, QLatin1Char('0')));
+        button->setProperty("openTag", tag);
+        button->setText(tr("Open"));
+        button->setToolTip(tr("Open this address"));
+        button->setAccessibleName(tr("Open %1").arg(key));
+        button->setAutoRaise(true);
+        button->hide();
+        connect(button, &QToolButton::clicked, this, [this, tag] { openField(tag); });
+        grid->addWidget(button, row, column + columnSpan, Qt::AlignLeft | Qt::AlignTop);
+    }
+    connect(m_keyValues, &Observable::valueChangedForKeyPath, m_window->window, [this](const QString& keyPath) {
+        if (keyPath.startsWith(QLatin1String("myLabelDictionary")))
+            updateOpenButtons();
+    });
+    connect(m_myArrayController, &Observable::valueChangedForKeyPath, m_window->window,
+            [this](const QString& keyPath) {
+                if (keyPath.startsWith(QLatin1String("selection")))
+                    updateOpenButtons();
+            });
+}
+
+void MyDocument::updateOpenButtons()
+{
+    if (!m_window || !m_window->alive())
+        return;
+    const bool viewing = m_selectedView == ViewModeView;
+    for (QToolButton* button : m_window->ui.viewPage->findChildren<QToolButton*>()) {
+        const int tag = button->property("openTag").toInt();
+        if (tag < 1)
+            continue;
+        const QString flag = QStringLiteral("open%1").arg(tag, 2, 10, QLatin1Char('0'));
+        const QString value =
+            m_myArrayController->valueForKeyPath(QStringLiteral("selection.") + openFieldKey(tag)).stringValue();
+        button->setVisible(viewing && m_myLabelDictionary && m_myLabelDictionary->objectForKey(flag).boolValue()
+                           && !value.trimmed().isEmpty());
+    }
 }
 
 void MyDocument::buildLockedView()
@@ -416,6 +495,7 @@ void MyDocument::updateRecordPane()
     ui.categoryView->update();
     ui.categoryView2->update();
     updateRecordCategoryPopup();
+    updateOpenButtons();
 }
 
 void MyDocument::updateLockedView()

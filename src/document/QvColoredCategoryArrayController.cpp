@@ -48,14 +48,45 @@ DictionaryRef QvColoredCategoryArrayController::defaultTextColor()
                                {QStringLiteral("a"), Value::int32(1)}});
 }
 
+namespace {
+DictionaryRef makeCategory(const QString& name, qint64 uniqueID)
+{
+    using C = QvColoredCategoryArrayController;
+    return Dictionary::create({{C::kName, Value(name)},
+                               {C::kBackColor, Value(C::defaultBackColor())},
+                               {C::kTextColor, Value(C::defaultTextColor())},
+                               {C::kUsageCount, Value::int32(0)},
+                               {C::kUniqueID, Value::int64(uniqueID)},
+                               {C::kRecords, Value(Array::create())}});
+}
+} // namespace
+
 DictionaryRef QvColoredCategoryArrayController::newObject()
 {
-    return Dictionary::create({{kName, Value(unusedCategoryNameWithPostfix(QStringLiteral("Generic")))},
-                               {kBackColor, Value(defaultBackColor())},
-                               {kTextColor, Value(defaultTextColor())},
-                               {kUsageCount, Value::int32(0)},
-                               {kUniqueID, Value::int64(newUniqueID())},
-                               {kRecords, Value(Array::create())}});
+    return makeCategory(unusedCategoryNameWithPostfix(QStringLiteral("Generic")), newUniqueID());
+}
+
+std::vector<DictionaryRef> QvColoredCategoryArrayController::addWithNames(const QStringList& names)
+{
+    std::vector<DictionaryRef> added;
+    if (names.isEmpty())
+        return added;
+    std::set<qint64> used;
+    for (const Value& value : content()->objects())
+        if (const DictionaryRef category = value.dictionary())
+            used.insert(uniqueIDOf(*category));
+    qint64 candidate = 1;
+    added.reserve(std::size_t(names.size()));
+    for (const QString& name : names) {
+        while (used.count(candidate))
+            ++candidate;
+        used.insert(candidate);
+        added.push_back(makeCategory(name, candidate));
+        content()->addObject(Value(added.back()));
+    }
+    rearrangeObjects();
+    setSelectedObjects({added.back()});
+    return added;
 }
 
 DictionaryRef QvColoredCategoryArrayController::addDefault()

@@ -35,6 +35,9 @@ public:
     DictionaryRef addDefault();
     // newObject under exactly this name (taken or not), added and selected.
     DictionaryRef addWithName(const QString& name);
+    // addWithName for each name in turn, with one rearrangement for them all;
+    // the last one is selected.
+    std::vector<DictionaryRef> addWithNames(const QStringList& names);
 
     // The first category of the content so named (exact comparison).
     DictionaryRef categoryWithTitle(const QString& title) const;

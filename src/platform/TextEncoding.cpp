@@ -25,6 +25,22 @@ constexpr char16_t kMacOSRomanHigh[128] = {
     0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7, // F8
 };
 
+// Characters of the bytes 0x80 to 0x9F; 0 marks the five bytes without one.
+// From 0xA0 the encoding is Latin-1.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, // 80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,      // 88
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178, // 98
+};
+
+char16_t windows1252Char(unsigned char b)
+{
+    if (b < 0x80 || b >= 0xA0)
+        return b;
+    return kWindows1252High[b - 0x80];
+}
+
 using ReverseEntry = std::pair<char16_t, unsigned char>;
 
 // The upper half sorted by character, for a binary search when encoding.
@@ -74,6 +90,42 @@ QString decodeMacOSRoman(const QByteArray& bytes)
     }
     return text;
 }
+std::optional<QString> decodeWindows1252(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return QStringLiteral("");
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char b : bytes) {
+        const char16_t u = windows1252Char(static_cast<unsigned char>(b));
+        if (u == 0 && b != 0) {
+            text.fill(QChar(0));
+            return std::nullopt;
+        }
+        *out++ = QChar(u);
+    }
+    return text;
+}
+
+std::optional<QByteArray> encodeWindows1252(const QString& text)
+{
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char* out = bytes.data();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        int found = u < 0x80 || (u >= 0xA0 && u <= 0xFF) ? int(u) : -1;
+        for (int i = 0; found < 0 && i < 32; ++i) {
+            if (kWindows1252High[i] != 0 && kWindows1252High[i] == u)
+                found = 0x80 + i;
+        }
+        if (found < 0) {
+            bytes.fill('\0');
+            return std::nullopt;
+        }
+        *out++ = static_cast<char>(found);
+    }
+    return bytes;
+}
 } // namespace
 
 std::optional<QByteArray> TextEncoding::encode(const QString& text, Encoding encoding)
@@ -81,6 +133,8 @@ std::optional<QByteArray> TextEncoding::encode(const QString& text, Encoding enc
     switch (encoding) {
     case MacOSRoman:
         return encodeMacOSRoman(text);
+    case Windows1252:
+        return encodeWindows1252(text);
     }
     return std::nullopt;
 }
@@ -90,6 +144,8 @@ std::optional<QString> TextEncoding::decode(const QByteArray& bytes, Encoding en
     switch (encoding) {
     case MacOSRoman:
         return decodeMacOSRoman(bytes);
+    case Windows1252:
+        return decodeWindows1252(bytes);
     }
     return std::nullopt;
 }

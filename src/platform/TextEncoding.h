@@ -12,6 +12,7 @@ class TextEncoding
 public:
     enum Encoding {
         MacOSRoman, // with the euro sign at 0xDB and the Apple logo at 0xF0
+        Windows1252, // Latin-1 with printable characters at 0x80-0x9F; five bytes unassigned
     };
 
     // The bytes of the text, one per character; none when a character cannot be
@@ -20,6 +21,7 @@ public:
     static std::optional<QByteArray> encode(const QString& text, Encoding encoding);
 
     // The text of the bytes; none when they are not valid in the encoding (Mac OS
-    // Roman gives a character for every byte, so it always succeeds).
+    // Roman gives a character for every byte, so it always succeeds; Windows-1252
+    // fails on 0x81, 0x8D, 0x8F, 0x90 and 0x9D).
     static std::optional<QString> decode(const QByteArray& bytes, Encoding encoding);
 };

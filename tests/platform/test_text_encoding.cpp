@@ -62,3 +62,20 @@ TEST(TextEncodingMacOSRoman, EncodesLettersAndSymbolsToTheirBytes)
     EXPECT_EQ(TextEncoding::encode(QStringLiteral(u"Caf\u00E9 \u20AC\u221E\u00A0\uF8FF"), TextEncoding::MacOSRoman),
               QByteArray::fromHex("436166 8e 20 db b0 ca f0"));
 }
+
+TEST(TextEncodingWindows1252, DecodesItsUpperHalfAndRefusesTheFiveUnassignedBytes)
+{
+    // 0x80-0x9F as published, the five holes left out; 0xA0-0xFF are Latin-1.
+    const QString expected = QString::fromUtf8(u8"€‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸ");
+    QByteArray assigned;
+    for (int b = 0x80; b <= 0x9F; ++b)
+        if (b != 0x81 && b != 0x8D && b != 0x8F && b != 0x90 && b != 0x9D)
+            assigned.append(static_cast<char>(b));
+    EXPECT_EQ(TextEncoding::decode(assigned, TextEncoding::Windows1252), expected);
+    EXPECT_EQ(TextEncoding::decode(allBytes(0x00, 0x7F) + allBytes(0xA0, 0xFF), TextEncoding::Windows1252),
+              QString::fromLatin1(allBytes(0x00, 0x7F) + allBytes(0xA0, 0xFF)));
+    for (const char hole : {'\x81', '\x8D', '\x8F', '\x90', '\x9D'})
+        EXPECT_FALSE(TextEncoding::decode(QByteArray("ab") + hole, TextEncoding::Windows1252).has_value()) << int(hole);
+    EXPECT_EQ(TextEncoding::encode(expected, TextEncoding::Windows1252), assigned);
+    EXPECT_FALSE(TextEncoding::encode(QStringLiteral("\u0100"), TextEncoding::Windows1252).has_value());
+}

@@ -1,0 +1,228 @@
+#pragma once
+// The generic importer of delimited text: the user chooses a file with a
+// format and an encoding, the file is split into rows and fields, a mapping
+// sheet gives every source column a destination, and every row becomes a new
+// object of the host through hooks a subclass overrides.
+//
+// Rows are kept compact, one QStringList a row; arrayImportController holds
+// one placeholder a row (its arranged index is the row's number) and
+// arrayImportRecord the row on show as {"element": text} dictionaries, the
+// "elements" of importedRowAt(). Mapping rows are {"destination": integer,
+// "importFlag": "»" or ""}, the content of destFieldArrayController.
+//
+// Comma and semicolon text is read with the usual quoting: a field that
+// begins with a double quote runs to its closing quote, across separators and
+// line breaks, and "" inside it is one quote; a quote anywhere else, or one
+// inside quotes followed by neither a quote, the separator nor a line end, is
+// a character. A line break continues a record only while the record holds
+// an odd number of quotes, and a quote that cannot be closed makes the rest of
+// its line, opening quote included, one field. Blank lines are no records and
+// count in no total of the format detection; a row whose fields are all
+// empty is no record and widens no mapping.
+//
+// Mapping of the framework names (beyond the common rules):
+//   initWithDataArray:keyArray:sender:      ->  the constructor
+//   loadDataFromFile:usingFileType:usingFileEncoding:
+//                                           ->  loadDataFromFile(path, format, encoding): the
+//                                               failure, after telling the user of it
+//   componentsOfCsvRow: / ...SemicolonRow:  ->  static members; a record may hold line feeds
+//   popupButtonCell / toolsPopUpButton      ->  destinationMenu() / toolsMenu(): the items the
+//                                               sheet's pop-up and pull-down show
+//   dataLoadingPopUpSelected: (sender)      ->  dataLoadingPopUpSelected(row): the mapping row
+//                                               whose pop-up was used
+//   the interface file "Importer"           ->  Importer.ui; its sheets are made on first use
+//   "[... createNewObjectToImport] must be subclassed" and other log lines  ->  qWarning
+
+#include "document/DocumentExchange.h"
+#include "exchange/QvSmartStringFileReader.h"
+#include "platform/Value.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class ArrayController;
+class QDialog;
+class QWidget;
+class ImporterWidgets;
+
+class QvDataImportManager : public QObject, public DocumentImportManager {
+    Q_OBJECT
+public:
+    enum Format { AutomaticFormat = 0, TabFormat = 1, CommaFormat = 2, SemicolonFormat = 3 };
+    enum class LoadFailure { None, CannotRead, TooLarge, NotDecodable, TooManyColumns, NoRows, UnknownFormat };
+    enum class Tool { Reset, Cascade, AllToNewColumn, FromFirstRow };
+    struct ToolItem {
+        QString title;
+        Tool tool;
+    };
+
+    // More columns than this are no table of contacts but damage or an attack.
+    static constexpr qsizetype kMaximumColumns = 10000;
+    static const QString kDestination; // "destination"
+    static const QString kImportFlag;  // "importFlag"
+    static const QString kElement;     // "element"
+    static const QString kElements;    // "elements"
+    static const QString kFlagOn;      // "»"
+
+    QvDataImportManager(const ArrayRef& dataArray, const ArrayRef& keyArray, QvImporter* sender);
+    QvDataImportManager();
+    ~QvDataImportManager() override;
+
+    void setDataArray(const ArrayRef& dataArray, const ArrayRef& keyArray);
+    bool loadMyNibFile();
+
+    // Properties.
+    ArrayRef outsideDataArray() const { return m_outsideDataArray; }
+    ArrayRef outsideKeyArray() const { return m_outsideKeyArray; }
+    QvImporter* requester() const { return m_requester; }
+    QWidget* attachToWin() const { return m_attachToWin; }
+    int fileFormatToImport() const { return m_fileFormatToImport; }
+    void setFileFormatToImport(int format) { m_fileFormatToImport = format; }
+    int fileEncodeToImport() const { return m_fileEncodeToImport; }
+    void setFileEncodeToImport(int code) { m_fileEncodeToImport = code; }
+    bool doNotImportFirstRecord() const { return m_doNotImportFirstRecord; }
+    void setDoNotImportFirstRecord(bool skip);
+    bool useFirstRecordAsFieldsName() const { return m_useFirstRecordAsFieldsName; }
+    void setUseFirstRecordAsFieldsName(bool use);
+    DictionaryRef firstRowToImportUsedForColumnNames() const { return m_firstRowToImportUsedForColumnNames; }
+    int numberOfImportedFields() const { return m_numberOfImportedFields; }
+    int currentRecordIndex() const { return m_currentRecordIndex; }
+    bool enableFirstRecAsNameOption() const { return m_enableFirstRecAsNameOption; }
+    void setEnableFirstRecAsNameOption(bool enable);
+    bool notVisibleFirstRecAsNameOption() const { return m_notVisibleFirstRecAsNameOption; }
+    void setNotVisibleFirstRecAsNameOption(bool hidden);
+    bool useSettingsPanel() const { return m_useSettingsPanel; }
+    void setUseSettingsPanel(bool use) { m_useSettingsPanel = use; }
+    int rowToStartCascadeAssignment() const { return m_rowToStartCascadeAssignment; }
+    void setRowToStartCascadeAssignment(int index) { m_rowToStartCascadeAssignment = index; }
+
+    // The record factory hook: the base makes none.
+    virtual DictionaryRef createNewObjectToImport();
+
+    // State of the last load.
+    const QStringList& ImportFieldKeyArray() const { return m_ImportFieldKeyArray; }
+    ArrayRef destFieldArray() const { return m_destFieldArray; }
+    qint64 numOfMaxFieldInImportedData() const { return m_numOfMaxFieldInImportedData; }
+    QStringList& innerKeyFinalDestinationArray() { return m_innerKeyFinalDestinationArray; }
+    ArrayController* arrayImportController() const { return m_arrayImportController; }
+    ArrayController* arrayImportRecord() const { return m_arrayImportRecord; }
+    ArrayController* destFieldArrayController() const { return m_destFieldArrayController; }
+    qsizetype importedRowCount() const { return qsizetype(m_rows.size()); }
+    // The fields of an arranged row; empty out of range.
+    QStringList fieldsOfRow(qsizetype row) const;
+    // {"elements": [{"element": text}, ...]} of an arranged row; null out of range.
+    DictionaryRef importedRowAt(qsizetype row) const;
+    // Items of the destination pop-up (item 1, empty, is a separator) and of the tools menu.
+    const QStringList& destinationMenu() const { return m_destinationMenu; }
+    QStringList& destinationMenu() { return m_destinationMenu; }
+    const QList<ToolItem>& toolsMenu() const { return m_toolsMenu; }
+    QList<ToolItem>& toolsMenu() { return m_toolsMenu; }
+
+    // The sheets' widgets, made with the first sheet (null before).
+    QDialog* importSettingsPanel() const;
+    QWidget* importPanelAccessoryView() const;
+    QDialog* loadingFileSheet() const;
+    QDialog* importingFileSheet() const;
+
+    // Entry and loading.
+    void loadDataForWin(QWidget* window) override;
+    LoadFailure loadDataFromFile(const QString& path, QWidget* window);
+    LoadFailure loadDataFromFile(const QString& path, int fileType, int fileEncoding);
+    static QStringList componentsOfCsvRow(const QString& line);
+    static QStringList componentsOfCsvUsingSemicolonRow(const QString& line);
+    // The format the automatic choice takes for these lines.
+    static int detectFormat(const QStringList& lines);
+    // Rows of the lines in a format; false (and no rows) beyond kMaximumColumns.
+    // widest is the largest field count of any row kept.
+    static bool rowsOfLines(const QStringList& lines, int format, std::vector<QStringList>* rows, qsizetype* widest);
+
+    // Mapping lookup.
+    QString fromElementInRowToFieldKey(qsizetype column) const;
+    QString fromIndexNumberToFieldKey(qsizetype index) const;
+
+    // Import.
+    void DoImport();
+
+    // The mapping sheet.
+    void ImportSettings();
+    void CancelImportSetting();
+    void dataLoadingPopUpSelected(qsizetype row);
+    void manageDataLoadingPopUpSelected(qsizetype row);
+    void calcNumberOfImportedFields();
+    void ResetImportFields();
+    void AssignCascadeImportFields();
+    void AllImportFieldsToCreateNewColumn();
+    void tryAssignFromFirstRow();
+    void applyTool(Tool tool);
+    void showNextRecord();
+    void showPrevRecord();
+    void firstRowSetFieldsNameSelected();
+    // Sets a mapping row's destination as its pop-up does, then applies it.
+    void chooseDestination(qsizetype row, int destination);
+
+    // Progress sheets.
+    void showLoadingFileSheet();
+    void showImportingFileSheet();
+    void closeLoadingFileSheet();
+    void closeImportingFileSheet();
+
+    // Population deviation of the values read as integers; NaN for none.
+    static double standardDeviation(const std::vector<Value>& values);
+
+signals:
+    // The mapping, the option or the record on show changed.
+    void settingsChanged();
+
+protected:
+    // Hooks, in the order they are called.
+    virtual QString adjustContentStringBeforeProcessing(const QString& text) { return text; }
+    virtual QStringList adjustContentArrayBeforeProcessing(const QStringList& lines) { return lines; }
+    virtual void preImportSettings() {}
+    virtual void willImport() {}
+    virtual void recordIsGoingToBeInserted(const DictionaryRef&) {}
+    virtual void addRecordToDestination(const DictionaryRef& record);
+    // A record that was made for a row but is not added (the heading row).
+    virtual void recordWasLeftOut(const DictionaryRef&) {}
+    virtual void didImport() {}
+
+    QStringList m_ImportFieldKeyArray;
+
+private:
+    void setMappingRow(const DictionaryRef& row, int destination, bool flagged);
+    void showRecordOnShow();
+    void tellLoadFailure(LoadFailure failure, const QString& path);
+    void clearRows();
+    ImporterWidgets& widgets();
+    void beginProgressSheet(QDialog* sheet);
+
+    ArrayRef m_outsideDataArray;
+    ArrayRef m_outsideKeyArray;
+    QvImporter* m_requester = nullptr;
+    QPointer<QWidget> m_attachToWin;
+    int m_fileFormatToImport = 0;
+    int m_fileEncodeToImport = 0;
+    bool m_doNotImportFirstRecord = false;
+    bool m_useFirstRecordAsFieldsName = false;
+    DictionaryRef m_firstRowToImportUsedForColumnNames;
+    int m_numberOfImportedFields = 0;
+    int m_currentRecordIndex = 0;
+    bool m_enableFirstRecAsNameOption = true;
+    bool m_notVisibleFirstRecAsNameOption = false;
+    bool m_useSettingsPanel = true;
+    int m_rowToStartCascadeAssignment = 4;
+
+    ArrayRef m_destFieldArray;
+    qint64 m_numOfMaxFieldInImportedData = 0;
+    QStringList m_innerKeyFinalDestinationArray;
+    std::vector<QStringList> m_rows;
+    ArrayController* m_arrayImportController = nullptr;
+    ArrayController* m_arrayImportRecord = nullptr;
+    ArrayController* m_destFieldArrayController = nullptr;
+    QStringList m_destinationMenu;
+    QList<ToolItem> m_toolsMenu;
+    std::unique_ptr<ImporterWidgets> m_widgets;
+};
