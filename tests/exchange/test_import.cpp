@@ -1,0 +1,303 @@
+#include "import_fixture.h"
+
+#include "document/FilteringArrayController.h"
+#include "document/QvColoredCategoryArrayController.h"
+
+namespace {
+
+using M = QvDataImportManager;
+constexpr int kCategory = 2, kFirstName = 3, kLastName = 4, kCompany = 5, kWebWork = 10, kNote = 18;
+
+std::vector<QStringList> rowsOf(const QString& text, int format)
+{
+    std::vector<QStringList> rows;
+    EXPECT_TRUE(M::rowsOfLines(text.split(u'\n'), format, &rows, nullptr));
+    return rows;
+}
+
+} // namespace
+
+TEST(ImportSplitting, QuotingRecordsAndEmptyRows)
+{
+    struct Case {
+        const char* name;
+        const char* text;
+        int format;
+        std::vector<QStringList> rows;
+    };
+    const std::vector<Case> table = {
+        {"separator inside quotes", "a,\"b,c\",d", M::CommaFormat, {{"a", "b,c", "d"}}},
+        {"doubled quote is one", "\"a\"\"b\",c", M::CommaFormat, {{"a\"b", "c"}}},
+        {"spaces stay", " a , b ", M::CommaFormat, {{" a ", " b "}}},
+        {"separator at the end", "a,", M::CommaFormat, {{"a", ""}}},
+        {"stray quote is a character", "a\"b,c", M::CommaFormat, {{"a\"b", "c"}}},
+        {"one quote alone", "\"", M::CommaFormat, {{"\""}}},
+        {"unclosed at the end of the text", "x\na,\"b,c", M::CommaFormat, {{"x"}, {"a", "\"b,c"}}},
+        {"earlier release's undoubled quotes", "\"a \"b\" c\",d", M::CommaFormat, {{"a \"b\" c", "d"}}},
+        {"line break inside quotes", "\"x\ny\",z\nw", M::CommaFormat, {{"x\ny", "z"}, {"w"}}},
+        {"doubled quote across a break", "\"a\n\"\"b\"\"\",c", M::CommaFormat, {{"a\n\"b\"", "c"}}},
+        {"a stray quote swallows no line", "a,\"b\nc,d\ne", M::CommaFormat, {{"a", "\"b"}, {"c", "d"}, {"e"}}},
+        {"even quotes end the record", "\"a\"b\nc", M::CommaFormat, {{"\"a\"b"}, {"c"}}},
+        {"blank and space-only lines", "a\n\n   \nb\n", M::CommaFormat, {{"a"}, {"b"}}},
+        {"spreadsheet empty rows", "a,b\n,,,,\n,\nc,d\n", M::CommaFormat, {{"a", "b"}, {"c", "d"}}},
+        {"semicolon", "a;\"b;c\";d,e", M::SemicolonFormat, {{"a", "b;c", "d,e"}}},
+        {"tab", "a\tb\n\t\n   \n\"x\ty\"", M::TabFormat, {{"a", "b"}, {"   "}, {"\"x", "y\""}}},
+        {"short and long lines", "a\nb,c,d\n", M::CommaFormat, {{"a"}, {"b", "c", "d"}}},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(rowsOf(QString::fromUtf8(c.text), c.format), c.rows);
+    }
+    EXPECT_EQ(M::componentsOfCsvRow(QStringLiteral("a,\"b,c\"")), (QStringList{"a", "b,c"}));
+    EXPECT_EQ(M::componentsOfCsvUsingSemicolonRow(QStringLiteral("a;b,c")), (QStringList{"a", "b,c"}));
+    EXPECT_TRUE(M::componentsOfCsvRow(QStringLiteral("   ")).isEmpty());
+}
+
+TEST(ImportSplitting, ALineOfNothingButSeparatorsCostsNoFieldsAndTooManyColumnsIsRefused)
+{
+    std::vector<QStringList> rows;
+    qsizetype widest = -1;
+    EXPECT_TRUE(M::rowsOfLines({QString(200000, u',')}, M::CommaFormat, &rows, &widest));
+    EXPECT_TRUE(rows.empty());
+    EXPECT_EQ(widest, 0);
+    QStringList wide{QStringLiteral("x,").repeated(M::kMaximumColumns) + QStringLiteral("x")};
+    EXPECT_FALSE(M::rowsOfLines(wide, M::CommaFormat, &rows, &widest));
+    EXPECT_TRUE(rows.empty());
+    QStringList widest_allowed{QStringLiteral("x,").repeated(M::kMaximumColumns - 1) + QStringLiteral("x")};
+    EXPECT_TRUE(M::rowsOfLines(widest_allowed, M::CommaFormat, &rows, &widest));
+    EXPECT_EQ(widest, M::kMaximumColumns);
+}
+
+TEST(ImportDetection, TotalsWithoutBlankLinesTiesGoToTab)
+{
+    struct Case {
+        const char* text;
+        int format;
+    };
+    for (const Case& c : {Case{"one\ntwo\nthree\n", M::TabFormat}, Case{"a,b\n", M::CommaFormat},
+                          Case{"a,b\nc,d\n", M::CommaFormat}, Case{"a,b;c\n", M::TabFormat},
+                          Case{"a;b;c\nd;e\n", M::SemicolonFormat}, Case{"a\tb\nc\td\n", M::TabFormat},
+                          Case{"\"x,y\"\tz\n", M::TabFormat}, Case{"", M::TabFormat}}) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(M::detectFormat(QString::fromUtf8(c.text).split(u'\n')), c.format);
+    }
+}
+
+TEST_F(ImportTest, LoadsRowsAndMappingRowsAndOpensTheSheet)
+{
+    MyDocument* document = newDocument();
+    settle();
+    MyDataImportManager* m = load(document, write("people.csv", "Ann,Lee\nBob,Ray,Acme\n"));
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->importedRowCount(), 2);
+    EXPECT_EQ(m->numOfMaxFieldInImportedData(), 3);
+    EXPECT_EQ(m->destFieldArray()->count(), 3);
+    EXPECT_EQ(destinations(m), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(Sheet::attachedSheet(document->myWindow()), m->importSettingsPanel());
+    EXPECT_EQ(m->currentRecordIndex(), 1);
+    // The preview is the row on show, as elements.
+    EXPECT_EQ(m->arrayImportRecord()->arrangedCount(), 2);
+    EXPECT_EQ(m->arrayImportRecord()->arrangedObjectAt(1)->objectForKey(M::kElement).stringValue(), "Lee");
+    EXPECT_EQ(m->importedRowAt(1)->valueForKeyPath("elements").array()->count(), 3);
+    // The destination menu: the two fixed items, the 17 fields once, however often it opens.
+    m->CancelImportSetting();
+    m->ImportSettings();
+    EXPECT_EQ(m->destinationMenu().size(), 19);
+    EXPECT_EQ(m->destinationMenu().at(2), "Category");
+    EXPECT_EQ(m->destinationMenu().at(18), "Note");
+    QStringList tools;
+    for (const auto& item : m->toolsMenu())
+        tools << item.title;
+    EXPECT_EQ(tools, (QStringList{"Reset", "Cascade", "From First Row"}));
+}
+
+TEST_F(ImportTest, AFileThatGivesNoRowsIsRefusedWithAnAlertAndNoSheet)
+{
+    MyDocument* document = newDocument();
+    settle();
+    struct Case {
+        const char* name;
+        QByteArray data;
+        int encoding;
+        const char* message;
+    };
+    const std::vector<Case> table = {
+        {"empty.csv", "", 0, "holds nothing to import"},
+        {"blank.csv", "\n,,\n,,,\n", 2, "holds nothing to import"},
+        {"latin.csv", "Zo\xEB\n", 1, "is not in the chosen text encoding"},
+        {"odd.txt", "abc", 11, "is not in the chosen text encoding"},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        MyDataImportManager* m = load(document, write(c.name, c.data), c.name == QByteArray("blank.csv") ? 2 : 0,
+                                      c.encoding);
+        ASSERT_TRUE(m);
+        ASSERT_FALSE(responder.alerts().isEmpty());
+        EXPECT_TRUE(responder.alerts().last().messageText.contains(QLatin1String(c.message)))
+            << responder.alerts().last().messageText.toStdString();
+        EXPECT_TRUE(responder.alerts().last().asSheet);
+        EXPECT_EQ(m->importedRowCount(), 0);
+        EXPECT_EQ(m->destFieldArray()->count(), 0);
+        EXPECT_EQ(Sheet::attachedSheet(document->myWindow()), nullptr);
+    }
+    EXPECT_EQ(document->myArray()->count(), 0);
+    EXPECT_FALSE(document->isDocumentEdited());
+}
+
+TEST_F(ImportTest, APopUpTakesItsFieldFromAnotherColumnAndTheToolsMapToTheFieldsOwnIndex)
+{
+    MyDocument* document = newDocument();
+    settle();
+    MyDataImportManager* m = load(document, write("p.csv", "First name,LAST NAME, Company,Note,x\nAnn,Lee,Acme,hi,y\n"));
+    ASSERT_TRUE(m);
+
+    m->AssignCascadeImportFields();
+    EXPECT_EQ(destinations(m), (std::vector<int>{2, 3, 4, 5, 6}));
+    EXPECT_EQ(flags(m), (QStringList{"»", "»", "»", "»", "»"}));
+    EXPECT_EQ(m->numberOfImportedFields(), 5);
+
+    // Column 0 takes column 2's field: column 2 loses it, the others keep theirs.
+    m->chooseDestination(0, 4);
+    settle();
+    EXPECT_EQ(destinations(m), (std::vector<int>{4, 3, 0, 5, 6}));
+    EXPECT_EQ(flags(m), (QStringList{"»", "»", "", "»", "»"}));
+    EXPECT_EQ(m->numberOfImportedFields(), 4);
+    // Not imported changes no other column.
+    m->chooseDestination(1, 0);
+    settle();
+    EXPECT_EQ(destinations(m), (std::vector<int>{4, 0, 0, 5, 6}));
+    EXPECT_EQ(flags(m)[1], "");
+
+    m->ResetImportFields();
+    EXPECT_EQ(destinations(m), (std::vector<int>{0, 0, 0, 0, 0}));
+    EXPECT_EQ(m->numberOfImportedFields(), 0);
+
+    // Headings in any case match the captions; a leading space matches nothing.
+    EXPECT_FALSE(m->doNotImportFirstRecord());
+    m->tryAssignFromFirstRow();
+    EXPECT_EQ(destinations(m), (std::vector<int>{kFirstName, kLastName, 0, kNote, 0}));
+    EXPECT_TRUE(m->doNotImportFirstRecord());
+    EXPECT_TRUE(m->useFirstRecordAsFieldsName());
+}
+
+TEST_F(ImportTest, TheFirstRowToolLeavesDataRowsAloneWithoutAHeading)
+{
+    MyDocument* document = newDocument();
+    settle();
+    MyDataImportManager* m = load(document, write("p.csv", "Ann,Lee\nBob,Ray\n"));
+    ASSERT_TRUE(m);
+    map(m, {kFirstName, kLastName});
+    m->tryAssignFromFirstRow();
+    EXPECT_EQ(destinations(m), (std::vector<int>{0, 0}));
+    EXPECT_FALSE(m->doNotImportFirstRecord());
+    EXPECT_FALSE(m->useFirstRecordAsFieldsName());
+
+    // With no rows there is nothing to read: nothing changes.
+    MyDataImportManager empty(Array::create(), MyDocument::importFieldTable(), document->myWindow(),
+                              records(document), document);
+    empty.tryAssignFromFirstRow();
+    EXPECT_FALSE(empty.doNotImportFirstRecord());
+}
+
+TEST_F(ImportTest, ThePreviewStaysWithinTheRows)
+{
+    MyDocument* document = newDocument();
+    settle();
+    MyDataImportManager* m = load(document, write("p.csv", "a\nb\nc\n"));
+    ASSERT_TRUE(m);
+    auto shown = [m] { return m->arrayImportRecord()->arrangedObjectAt(0)->objectForKey(M::kElement).stringValue(); };
+    m->showPrevRecord();
+    EXPECT_EQ(m->currentRecordIndex(), 1);
+    EXPECT_EQ(shown(), "a");
+    for (int i = 0; i < 4; ++i)
+        m->showNextRecord();
+    EXPECT_EQ(m->currentRecordIndex(), 3);
+    EXPECT_EQ(shown(), "c");
+    m->showPrevRecord();
+    EXPECT_EQ(shown(), "b");
+    EXPECT_EQ(m->currentRecordIndex(), 2);
+}
+
+TEST_F(ImportTest, TheRunMakesOneRecordARowAndTheDocumentFilesThemByCategoryName)
+{
+    MyDocument* document = newDocument();
+    settle();
+    // A record from before, in the document's own category.
+    const DictionaryRef before = records(document)->newObject();
+    before->setObject(Value(QStringLiteral("Old")), QStringLiteral("firstName"));
+    document->addTheRecord(before);
+    const DictionaryRef generic = categoryOf(before);
+    ASSERT_EQ(usage(generic), 1);
+
+    MyDataImportManager* m = load(document, write("p.csv",
+                                                  "First name,Last name,Category,Company\n"
+                                                  "Ann,Lee,Work,Acme\n"
+                                                  "Bob,,work\n"
+                                                  "Cy\n"
+                                                  ",,,\n"
+                                                  "Dee,Ray,Work,,extra\n"));
+    ASSERT_TRUE(m);
+    m->tryAssignFromFirstRow();
+    EXPECT_EQ(destinations(m), (std::vector<int>{kFirstName, kLastName, kCategory, kCompany, 0}));
+    m->DoImport();
+    settle();
+
+    EXPECT_EQ(Sheet::attachedSheet(document->myWindow()), nullptr);
+    ASSERT_EQ(document->myArray()->count(), 5);
+    EXPECT_EQ(column(document, "firstName", 1), (QStringList{"Ann", "Bob", "Cy", "Dee"}));
+    // A mapped empty field is written; a short line leaves the defaults.
+    EXPECT_EQ(column(document, "lastName", 1), (QStringList{"Lee", "", "Last Name", "Ray"}));
+    EXPECT_EQ(column(document, "company", 1), (QStringList{"Acme", "", "", ""}));
+    // Names compared exactly: "work" is a category of its own; "" from the short line too.
+    QStringList names;
+    for (qsizetype i = 1; i < 5; ++i)
+        names << nameOf(categoryOf(recordAt(document, i)));
+    EXPECT_EQ(names, (QStringList{"Work", "work", "", "Work"}));
+    EXPECT_EQ(categoryOf(recordAt(document, 1)), categoryOf(recordAt(document, 4)));
+    EXPECT_EQ(categories(document)->arrangedCount(), 4);
+    EXPECT_EQ(usage(categoryOf(recordAt(document, 1))), 2);
+    // The heading row's record was made and uncounted; the earlier record stays where it was.
+    EXPECT_EQ(categoryOf(before), generic);
+    EXPECT_EQ(usage(generic), 1);
+    EXPECT_EQ(m->firstRowToImportUsedForColumnNames()->objectForKey("firstName").stringValue(), "First name");
+    for (const Value& record : *document->myArray())
+        EXPECT_FALSE(record.dictionary()->containsKey(MyDataImportManager::kCategoryName));
+    EXPECT_TRUE(document->isDocumentEdited());
+
+    // The same file again appends its records again, into the same categories.
+    m = load(document, m == nullptr ? QString() : dir.filePath("p.csv"));
+    m->tryAssignFromFirstRow();
+    m->DoImport();
+    settle();
+    EXPECT_EQ(document->myArray()->count(), 9);
+    EXPECT_EQ(categories(document)->arrangedCount(), 4);
+}
+
+TEST_F(ImportTest, CancelAndALockDuringTheSheetImportNothing)
+{
+    MyDocument* document = newDocument();
+    settle();
+    QString why;
+    const QString saved = dir.filePath(QStringLiteral("book.calvorin"));
+    ASSERT_TRUE(document->writeToURL(QUrl::fromLocalFile(saved), QStringLiteral("calvorin"), &why));
+    document->setFileURL(QUrl::fromLocalFile(saved));
+
+    MyDataImportManager* m = load(document, write("p.csv", "Ann,Lee\n"));
+    ASSERT_TRUE(m);
+    m->CancelImportSetting();
+    settle();
+    EXPECT_EQ(document->myArray()->count(), 0);
+    EXPECT_EQ(Sheet::attachedSheet(document->myWindow()), nullptr);
+
+    QPointer<QDialog> panel = load(document, dir.filePath("p.csv"))->importSettingsPanel();
+    ASSERT_EQ(Sheet::attachedSheet(document->myWindow()), panel);
+    document->lockAutomatically();
+    settle();
+    EXPECT_TRUE(document->isEncrypted());
+    EXPECT_EQ(document->myImportManager(), nullptr);
+    EXPECT_TRUE(panel.isNull());
+    document->submitPasswordToDecrypt(QString::fromLatin1(kPassword));
+    settle();
+    EXPECT_FALSE(document->isEncrypted());
+    EXPECT_EQ(document->myArray()->count(), 0);
+}
