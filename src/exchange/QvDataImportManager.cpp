@@ -452,6 +452,7 @@ QvDataImportManager::LoadFailure QvDataImportManager::loadDataFromFile(const QSt
                                                                        int fileEncoding)
 {
     clearRows();
+    m_lastEncoding = fileEncoding;
     showLoadingFileSheet();
 
     LoadFailure failure = LoadFailure::None;
@@ -529,8 +530,13 @@ void QvDataImportManager::tellLoadFailure(LoadFailure failure, const QString& pa
         informative = tr("Files of up to %1 MB can be imported.").arg(QvSmartStringFileReader::kMaximumFileSize >> 20);
         break;
     case LoadFailure::NotDecodable:
-        message = tr("The file “%1” is not in the chosen text encoding.").arg(name);
-        informative = tr("Choose another encoding, or Automatic, and import it again.");
+        if (QvSmartStringFileReader::isKnownCode(m_lastEncoding)) {
+            message = tr("The file “%1” is not in the chosen text encoding.").arg(name);
+            informative = tr("Choose another encoding, or Automatic, and import it again.");
+        } else {
+            message = tr("The file “%1” is not a text file.").arg(name);
+            informative = tr("It holds bytes that no text encoding reads, such as zero bytes.");
+        }
         break;
     case LoadFailure::TooManyColumns:
         message = tr("The file “%1” has too many columns.").arg(name);

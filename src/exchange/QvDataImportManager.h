@@ -205,6 +205,7 @@ private:
     QPointer<QWidget> m_attachToWin;
     int m_fileFormatToImport = 0;
     int m_fileEncodeToImport = 0;
+    int m_lastEncoding = 0;
     bool m_doNotImportFirstRecord = false;
     bool m_useFirstRecordAsFieldsName = false;
     DictionaryRef m_firstRowToImportUsedForColumnNames;

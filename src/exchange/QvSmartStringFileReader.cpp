@@ -220,7 +220,25 @@ bool QvSmartStringFileReader::isKnownCode(int code)
     }
 }
 
+namespace {
+// Zero characters come from binary files (or a wrong guess of the encoding),
+// never from a text: no decoding accepts them.
+std::optional<QString> refuseNul(std::optional<QString> text)
+{
+    if (text && text->contains(QChar(0))) {
+        CryptoPrimitives::wipe(*text);
+        return std::nullopt;
+    }
+    return text;
+}
+} // namespace
+
 std::optional<QString> QvSmartStringFileReader::decode(const QByteArray& bytes, int code)
+{
+    return refuseNul(decodeOnce(bytes, code));
+}
+
+std::optional<QString> QvSmartStringFileReader::decodeOnce(const QByteArray& bytes, int code)
 {
     switch (code) {
     case Utf8:
@@ -251,6 +269,11 @@ std::optional<QString> QvSmartStringFileReader::decode(const QByteArray& bytes, 
 }
 
 std::optional<QString> QvSmartStringFileReader::detect(const QByteArray& bytes)
+{
+    return refuseNul(detectOnce(bytes));
+}
+
+std::optional<QString> QvSmartStringFileReader::detectOnce(const QByteArray& bytes)
 {
     // UTF-32LE's mark begins with UTF-16LE's: it is tried first.
     if (startsWith(bytes, {0xFF, 0xFE, 0x00, 0x00}))

@@ -13,6 +13,8 @@
 // it lacks occurs (so a Latin-1 file reads right). Only then come UTF-8,
 // Mac OS Roman (which decodes every byte), the UTF-16, UTF-32 and ASCII.
 //
+// No decoding accepts a zero character: it marks a binary file.
+//
 // Mapping of the framework names:
 //   +autoReadFromFile:encoding:  ->  autoReadFromFile(path, code[, failure])
 //   +autoReadFromData:encoding:  ->  autoReadFromData(bytes, code)
@@ -55,5 +57,7 @@ public:
     static std::optional<QString> decode(const QByteArray& bytes, int code);
 
 private:
+    static std::optional<QString> decodeOnce(const QByteArray& bytes, int code);
     static std::optional<QString> detect(const QByteArray& bytes);
+    static std::optional<QString> detectOnce(const QByteArray& bytes);
 };
