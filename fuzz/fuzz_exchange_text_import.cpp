@@ -86,8 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     importer.showNextRecord();
     importer.showPrevRecord();
     setup.queue->runAll();
+    const qsizetype rows = importer.importedRowCount();
     importer.DoImport();
-    if (importer.outsideDataArray()->count() > importer.importedRowCount())
+    if (importer.outsideDataArray()->count() > rows || importer.importedRowCount() != 0)
         __builtin_trap();
     setup.queue->runAll();
     return 0;

@@ -44,7 +44,16 @@ DictionaryRef MyDataImportManager::createNewObjectToImport()
 {
     if (!m_myDataArrayController)
         return nullptr;
-    DictionaryRef record = m_myDataArrayController->newObject();
+    const DictionaryRef made = m_myDataArrayController->newObject();
+    // A key appended to a record would double its lists; records copied from
+    // one shape share its keys and hold just their values.
+    if (!m_shape || m_shape->count() != made->count() + 1) {
+        m_shape = made->mutableCopy();
+        m_shape->setObject(Value(QStringLiteral("")), kCategoryName);
+    }
+    DictionaryRef record = m_shape->mutableCopy();
+    for (const auto& [key, value] : *made)
+        record->setObject(value, key);
     record->setObject(Value(QStringLiteral("")), kCategoryName);
     return record;
 }

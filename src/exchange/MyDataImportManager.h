@@ -40,4 +40,5 @@ protected:
 
 private:
     QPointer<FilteringArrayController> m_myDataArrayController;
+    DictionaryRef m_shape;
 };

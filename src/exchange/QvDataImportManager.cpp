@@ -22,7 +22,7 @@ const QString QvDataImportManager::kFlagOn = QStringLiteral("»");
 
 namespace {
 
-bool isBlankCsvLine(const QString& line)
+bool isBlankCsvLine(QStringView line)
 {
     for (const QChar c : line)
         if (c != u' ')
@@ -33,7 +33,7 @@ bool isBlankCsvLine(const QString& line)
 // Walks the records of comma or semicolon text, telling the sink of every
 // field. Records may span lines (a quoted field holding line feeds).
 template <typename Sink>
-void parseSeparated(const QStringList& lines, char16_t separator, Sink& sink)
+void parseSeparated(const QList<QStringView>& lines, char16_t separator, Sink& sink)
 {
     const qsizetype lineCount = lines.size();
     qsizetype next = 0;
@@ -47,8 +47,15 @@ void parseSeparated(const QStringList& lines, char16_t separator, Sink& sink)
         qsizetype line = next;
         qsizetype pos = 0;
         qsizetype quotes = 0;
+        // Where the next quote of the current line is (-1: none, -2: not looked for yet).
+        qsizetype nextQuote = -2;
+        qsizetype nextQuoteLine = -1;
         for (bool recordDone = false; !recordDone;) {
-            const QString* current = &lines[line];
+            const QStringView* current = &lines[line];
+            if (nextQuoteLine != line) {
+                nextQuoteLine = line;
+                nextQuote = -2;
+            }
             if (pos < current->size() && current->at(pos) == u'"') {
                 const qsizetype openLine = line;
                 const qsizetype openPos = pos;
@@ -90,12 +97,12 @@ void parseSeparated(const QStringList& lines, char16_t separator, Sink& sink)
                     qsizetype end = pos;
                     while (end < size && current->at(end) != u'"')
                         ++end;
-                    text += QStringView(*current).sliced(pos, end - pos);
+                    text += current->sliced(pos, end - pos);
                     pos = end;
                 }
                 if (!closed) {
                     // Unclosed: the rest of its own line is the field, and the record ends there.
-                    sink.field(QStringView(lines[openLine]).sliced(openPos));
+                    sink.field(lines[openLine].sliced(openPos));
                     line = openLine;
                     recordDone = true;
                     break;
@@ -107,13 +114,19 @@ void parseSeparated(const QStringList& lines, char16_t separator, Sink& sink)
                     recordDone = true;
             } else {
                 const qsizetype size = current->size();
-                qsizetype end = pos;
-                while (end < size && current->at(end) != separator) {
-                    if (current->at(end) == u'"')
-                        ++quotes;
-                    ++end;
+                qsizetype end = current->indexOf(QChar(separator), pos);
+                if (end < 0)
+                    end = size;
+                // Quotes inside an unquoted field are characters, but count for the line breaks.
+                if (nextQuote == -2 || (nextQuote >= 0 && nextQuote < pos))
+                    nextQuote = current->indexOf(u'"', pos);
+                if (nextQuote >= 0 && nextQuote < end) {
+                    for (qsizetype i = nextQuote; i < end; ++i)
+                        if (current->at(i) == u'"')
+                            ++quotes;
+                    nextQuote = -2; // look again from the next field
                 }
-                sink.field(QStringView(*current).sliced(pos, end - pos));
+                sink.field(current->sliced(pos, end - pos));
                 if (end < size)
                     pos = end + 1;
                 else
@@ -127,9 +140,9 @@ void parseSeparated(const QStringList& lines, char16_t separator, Sink& sink)
 }
 
 template <typename Sink>
-void parseTabs(const QStringList& lines, Sink& sink)
+void parseTabs(const QList<QStringView>& lines, Sink& sink)
 {
-    for (const QString& line : lines) {
+    for (const QStringView line : lines) {
         if (line.isEmpty())
             continue;
         sink.beginRecord();
@@ -137,10 +150,10 @@ void parseTabs(const QStringList& lines, Sink& sink)
         for (;;) {
             const qsizetype tab = line.indexOf(u'\t', start);
             if (tab < 0) {
-                sink.field(QStringView(line).sliced(start));
+                sink.field(line.sliced(start));
                 break;
             }
-            sink.field(QStringView(line).sliced(start, tab - start));
+            sink.field(line.sliced(start, tab - start));
             start = tab + 1;
         }
         sink.endRecord();
@@ -163,10 +176,13 @@ struct RowBuilder {
     QStringList current;
     qsizetype count = 0;
     qsizetype pendingEmpty = 0;
+    qsizetype lastWidth = 0;
 
     void beginRecord()
     {
         current.clear();
+        // Rows of a file are mostly alike: the next one is made as wide as the last.
+        current.reserve(std::min(lastWidth, QvDataImportManager::kMaximumColumns));
         count = 0;
         pendingEmpty = 0;
     }
@@ -201,16 +217,19 @@ struct RowBuilder {
         }
         flushEmpty();
         widest = std::max(widest, current.size());
+        lastWidth = current.size();
         rows->push_back(std::move(current));
         current = QStringList();
     }
 };
 
-void wipeLines(QStringList& lines)
+QList<QStringView> viewsOf(const QStringList& lines)
 {
-    for (QString& line : lines)
-        CryptoPrimitives::wipe(line);
-    lines.clear();
+    QList<QStringView> views;
+    views.reserve(lines.size());
+    for (const QString& line : lines)
+        views.append(line);
+    return views;
 }
 
 } // namespace
@@ -321,6 +340,14 @@ DictionaryRef QvDataImportManager::importedRowAt(qsizetype row) const
 
 void QvDataImportManager::clearRows()
 {
+    releaseRows();
+    if (m_firstRowToImportUsedForColumnNames)
+        m_firstRowToImportUsedForColumnNames.reset();
+}
+
+void QvDataImportManager::releaseRows()
+{
+    // Texts the records share are theirs now; only the others are wiped.
     for (QStringList& row : m_rows)
         for (QString& field : row)
             CryptoPrimitives::wipe(field);
@@ -330,8 +357,6 @@ void QvDataImportManager::clearRows()
     m_arrayImportController->rearrangeObjects();
     m_arrayImportRecord->content()->removeAllObjects();
     m_arrayImportRecord->rearrangeObjects();
-    if (m_firstRowToImportUsedForColumnNames)
-        m_firstRowToImportUsedForColumnNames.reset();
 }
 
 // Loading
@@ -370,13 +395,31 @@ QvDataImportManager::LoadFailure QvDataImportManager::loadDataFromFile(const QSt
 
 int QvDataImportManager::detectFormat(const QStringList& lines)
 {
+    return detectFormat(viewsOf(lines));
+}
+
+int QvDataImportManager::detectFormat(const QList<QStringView>& lines)
+{
     FieldCounter comma, semicolon;
-    parseSeparated(lines, u',', comma);
-    parseSeparated(lines, u';', semicolon);
     double tab = 0;
-    for (const QString& line : lines)
+    bool quoted = false;
+    for (const QStringView line : lines) {
         if (!line.isEmpty())
             tab += double(line.count(u'\t') + 1);
+        quoted = quoted || line.contains(u'"');
+    }
+    if (quoted) {
+        parseSeparated(lines, u',', comma);
+        parseSeparated(lines, u';', semicolon);
+    } else {
+        // Without quotes every line is a record of its separators plus one.
+        for (const QStringView line : lines) {
+            if (isBlankCsvLine(line))
+                continue;
+            comma.total += double(line.count(u',') + 1);
+            semicolon.total += double(line.count(u';') + 1);
+        }
+    }
     if (comma.total > tab && comma.total > semicolon.total)
         return CommaFormat;
     if (semicolon.total > comma.total && semicolon.total > tab)
@@ -385,6 +428,12 @@ int QvDataImportManager::detectFormat(const QStringList& lines)
 }
 
 bool QvDataImportManager::rowsOfLines(const QStringList& lines, int format, std::vector<QStringList>* rows,
+                                      qsizetype* widest)
+{
+    return rowsOfLines(viewsOf(lines), format, rows, widest);
+}
+
+bool QvDataImportManager::rowsOfLines(const QList<QStringView>& lines, int format, std::vector<QStringList>* rows,
                                       qsizetype* widest)
 {
     RowBuilder builder{rows};
@@ -433,7 +482,7 @@ QStringList componentsOfRow(const QString& line, char16_t separator)
         }
         void endRecord() { done = true; }
     } collector;
-    parseSeparated(QStringList{line}, separator, collector);
+    parseSeparated(QList<QStringView>{QStringView(line)}, separator, collector);
     return collector.fields;
 }
 } // namespace
@@ -468,8 +517,8 @@ QvDataImportManager::LoadFailure QvDataImportManager::loadDataFromFile(const QSt
         QvSmartStringFileReader::replaceStringWithNewline(&*read);
         QString text = adjustContentStringBeforeProcessing(*read);
         CryptoPrimitives::wipe(*read);
-        QStringList lines = adjustContentArrayBeforeProcessing(text.split(u'\n'));
-        CryptoPrimitives::wipe(text);
+        // The lines are views into the one text: no copy of the file in many small pieces.
+        const QList<QStringView> lines = adjustContentArrayBeforeProcessing(QStringView(text).split(u'\n'));
         int format = fileType;
         if (format == AutomaticFormat)
             format = detectFormat(lines);
@@ -479,7 +528,7 @@ QvDataImportManager::LoadFailure QvDataImportManager::loadDataFromFile(const QSt
             failure = LoadFailure::TooManyColumns;
         else if (rows.empty())
             failure = LoadFailure::NoRows;
-        wipeLines(lines);
+        CryptoPrimitives::wipe(text);
     }
 
     if (failure == LoadFailure::None) {
@@ -593,7 +642,7 @@ void QvDataImportManager::DoImport()
         const DictionaryRef record = createNewObjectToImport();
         if (!record)
             continue;
-        const QStringList& elements = m_rows[std::size_t(r)];
+        QStringList& elements = m_rows[std::size_t(r)];
         const qsizetype n = elements.size();
         const bool finalKeys = m_innerKeyFinalDestinationArray.size() >= n;
         for (qsizetype j = 0; j < n; ++j) {
@@ -612,7 +661,12 @@ void QvDataImportManager::DoImport()
         } else {
             recordWasLeftOut(record);
         }
+        // The row is in its record now: its list goes at once, so that the file is not held twice.
+        for (QString& field : m_rows[std::size_t(r)])
+            CryptoPrimitives::wipe(field);
+        m_rows[std::size_t(r)] = QStringList();
     }
+    releaseRows();
 
     closeImportingFileSheet();
     didImport();

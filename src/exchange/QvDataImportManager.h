@@ -30,6 +30,7 @@
 //                                               sheet's pop-up and pull-down show
 //   dataLoadingPopUpSelected: (sender)      ->  dataLoadingPopUpSelected(row): the mapping row
 //                                               whose pop-up was used
+//   adjustContentArrayBeforeProcessing:     ->  takes and gives the lines as views into the text
 //   the interface file "Importer"           ->  Importer.ui; its sheets are made on first use
 //   "[... createNewObjectToImport] must be subclassed" and other log lines  ->  qWarning
 
@@ -136,15 +137,18 @@ public:
     static QStringList componentsOfCsvUsingSemicolonRow(const QString& line);
     // The format the automatic choice takes for these lines.
     static int detectFormat(const QStringList& lines);
+    static int detectFormat(const QList<QStringView>& lines);
     // Rows of the lines in a format; false (and no rows) beyond kMaximumColumns.
     // widest is the largest field count of any row kept.
     static bool rowsOfLines(const QStringList& lines, int format, std::vector<QStringList>* rows, qsizetype* widest);
+    static bool rowsOfLines(const QList<QStringView>& lines, int format, std::vector<QStringList>* rows,
+                            qsizetype* widest);
 
     // Mapping lookup.
     QString fromElementInRowToFieldKey(qsizetype column) const;
     QString fromIndexNumberToFieldKey(qsizetype index) const;
 
-    // Import.
+    // Import. The rows go once they are records: a second run imports nothing.
     void DoImport();
 
     // The mapping sheet.
@@ -180,7 +184,8 @@ signals:
 protected:
     // Hooks, in the order they are called.
     virtual QString adjustContentStringBeforeProcessing(const QString& text) { return text; }
-    virtual QStringList adjustContentArrayBeforeProcessing(const QStringList& lines) { return lines; }
+    // The lines are views into the text; a subclass that changes them keeps the new text itself.
+    virtual QList<QStringView> adjustContentArrayBeforeProcessing(const QList<QStringView>& lines) { return lines; }
     virtual void preImportSettings() {}
     virtual void willImport() {}
     virtual void recordIsGoingToBeInserted(const DictionaryRef&) {}
@@ -196,6 +201,7 @@ private:
     void showRecordOnShow();
     void tellLoadFailure(LoadFailure failure, const QString& path);
     void clearRows();
+    void releaseRows();
     ImporterWidgets& widgets();
     void beginProgressSheet(QDialog* sheet);
 

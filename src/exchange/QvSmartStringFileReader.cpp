@@ -328,6 +328,8 @@ QString* QvSmartStringFileReader::replaceStringWithNewline(QString* text)
 {
     if (!text)
         return nullptr;
+    if (!text->contains(u'\r'))
+        return text;
     // In place, in one pass: CR LF and a lone CR both become LF.
     QChar* data = text->data();
     const qsizetype n = text->size();

@@ -57,7 +57,7 @@ TEST(ImportSplitting, ALineOfNothingButSeparatorsCostsNoFieldsAndTooManyColumnsI
 {
     std::vector<QStringList> rows;
     qsizetype widest = -1;
-    EXPECT_TRUE(M::rowsOfLines({QString(200000, u',')}, M::CommaFormat, &rows, &widest));
+    EXPECT_TRUE(M::rowsOfLines(QStringList{QString(200000, u',')}, M::CommaFormat, &rows, &widest));
     EXPECT_TRUE(rows.empty());
     EXPECT_EQ(widest, 0);
     QStringList wide{QStringLiteral("x,").repeated(M::kMaximumColumns) + QStringLiteral("x")};

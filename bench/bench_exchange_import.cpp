@@ -1,0 +1,174 @@
+// The text import of 100,000 rows of 17 columns (about 19 MB): loading the
+// file (read, decode, detect the format, split) and the import run with the
+// document filing the records into 10,000 new categories. Each has a baseline
+// measured in the same run: reading the file's bytes, and making the records
+// alone. "peak_MB" is the process's peak resident memory so far: run one
+// benchmark alone (--benchmark_filter=...) to read its peak.
+#include "document/FilteringArrayController.h"
+#include "document/MyDocument.h"
+#include "exchange/MyDataImportManager.h"
+#include "platform/Alert.h"
+#include "platform/MainQueue.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kRows = 100000;
+constexpr int kCategories = 10000;
+
+struct Fixture {
+    Fixture()
+    {
+        path = dir.filePath(QStringLiteral("contacts.csv"));
+        std::mt19937 random(20261210);
+        const auto word = [&random](int length) {
+            static const char* const syllables[] = {"an", "be", "ca", "do", "el", "fi", "go", "ha", "in", "jo",
+                                                    "ka", "lu", "ma", "ne", "or", "pi", "qu", "ri", "sa", "tu"};
+            QByteArray text;
+            for (int i = 0; i < length; ++i)
+                text += syllables[random() % 20];
+            text[0] = char(text[0] - 32);
+            return text;
+        };
+        QByteArray csv;
+        QStringList heading;
+        const ArrayRef fields = MyDocument::importFieldTable();
+        for (const Value& row : *fields)
+            heading << row.valueForKey(QStringLiteral("publicKey")).stringValue();
+        csv += heading.join(u',').toUtf8() + '\n';
+        for (int i = 0; i < kRows; ++i) {
+            QList<QByteArray> fields;
+            fields << "Group " + QByteArray::number(i % kCategories);
+            for (int j = 1; j < 17; ++j)
+                fields << word(2 + int(random() % 7));
+            fields[8] = "\"" + word(3) + ", " + word(2) + "\""; // a quoted field with a comma
+            csv += fields.join(',') + '\n';
+        }
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(csv);
+        size = csv.size();
+    }
+    QTemporaryDir dir;
+    QString path;
+    qint64 size = 0;
+};
+
+Fixture& fixture()
+{
+    static Fixture shared;
+    return shared;
+}
+
+void reportPeak(benchmark::State& state)
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    state.counters["file_MB"] = static_cast<double>(fixture().size) / (1024.0 * 1024.0);
+}
+
+void BM_Baseline_ReadFileBytes(benchmark::State& state)
+{
+    for (auto _ : state) {
+        QFile file(fixture().path);
+        file.open(QIODevice::ReadOnly);
+        const QByteArray bytes = file.readAll();
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    reportPeak(state);
+}
+BENCHMARK(BM_Baseline_ReadFileBytes)->Unit(benchmark::kMillisecond);
+
+void BM_LoadFile(benchmark::State& state)
+{
+    ManualMainQueue queue;
+    qsizetype rows = 0;
+    {
+        // The application has shown windows before: the first sheet of the process is not measured.
+        MyDataImportManager warmUp(Array::create(), MyDocument::importFieldTable(), nullptr, nullptr, nullptr);
+        warmUp.showLoadingFileSheet();
+        warmUp.closeLoadingFileSheet();
+    }
+    for (auto _ : state) {
+        // One manager an import, made with the command.
+        auto manager = std::make_unique<MyDataImportManager>(Array::create(), MyDocument::importFieldTable(), nullptr,
+                                                             nullptr, nullptr);
+        manager->loadDataFromFile(fixture().path, 0, 0);
+        state.PauseTiming();
+        rows = manager->importedRowCount();
+        manager.reset();
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = double(rows);
+    reportPeak(state);
+}
+BENCHMARK(BM_LoadFile)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_Baseline_MakeRecords(benchmark::State& state)
+{
+    ManualMainQueue queue;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto document = std::make_unique<MyDocument>();
+        document->myCategoryArrayController()->addDefault();
+        state.ResumeTiming();
+        for (int i = 0; i < kRows; ++i)
+            document->myArray()->addObject(Value(document->myArrayController()->newObject()));
+        state.PauseTiming();
+        document.reset();
+        state.ResumeTiming();
+    }
+    reportPeak(state);
+}
+BENCHMARK(BM_Baseline_MakeRecords)->Unit(benchmark::kMillisecond);
+
+void BM_ImportRunAndFiling(benchmark::State& state)
+{
+    ManualMainQueue queue;
+    qsizetype categories = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto document = std::make_unique<MyDocument>();
+        document->myCategoryArrayController()->addDefault();
+        MyDataImportManager manager(document->myArray(), document->arrayForImport(), nullptr,
+                                    document->myArrayController(), document.get());
+        manager.loadDataFromFile(fixture().path, 0, 0);
+        queue.runAll();
+        manager.tryAssignFromFirstRow();
+        queue.runAll();
+        state.ResumeTiming();
+        manager.DoImport();
+        state.PauseTiming();
+        categories = document->myCategoryArrayController()->arrangedCount();
+        if (document->myArray()->count() != kRows)
+            state.SkipWithError("not every row was imported");
+        manager.CancelImportSetting();
+        document.reset();
+        state.ResumeTiming();
+    }
+    state.counters["categories"] = double(categories);
+    reportPeak(state);
+}
+BENCHMARK(BM_ImportRunAndFiling)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ScriptedResponder responder;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
