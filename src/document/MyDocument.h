@@ -288,6 +288,7 @@ protected:
     DocumentWindow* makeWindow() override;
     void windowControllerDidLoadNib(DocumentWindow* window) override;
     QWidget* printableView() const override { return whiteView(); }
+    QString fileTooLargeMessage() const override;
 
 private:
     friend class MyDocumentKeyValues;

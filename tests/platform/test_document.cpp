@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <csignal>
 
 namespace {
@@ -395,11 +396,20 @@ TEST_F(DocumentTest, FilesThatCannotBeOpenedAreReportedAndOpenNothing)
     writeFile("damaged.txt", "BAD bytes");
     writeFile("picture.png", "not ours");
     QDir(dir.path()).mkdir("folder.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.txt")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", path("zero.txt")));
+    {
+        QFile huge(path("huge.txt"));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(Document::kLargestReadableFile + 1));
+    }
     const Case cases[] = {
         {"damaged.txt", "Not a text document."},
         {"picture.png", "calvorin-tests cannot open files of this kind."},
         {"missing.txt", "No such file or directory"},
         {"folder.txt", "It is a folder, not a document."},
+        {"pipe.txt", "It is a device, pipe or socket, not a document."},
+        {"zero.txt", "It is a device, pipe or socket, not a document."},
+        {"huge.txt", "The file is too large to be a document of this kind."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file.toStdString());
