@@ -29,6 +29,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -418,6 +419,23 @@ void MyDocument::updateRecordPane()
     updateRecordCategoryPopup();
 }
 
+namespace {
+// A selectable label keeps the last text it showed in a text document of its
+// own until it is shown again, also after its text was cleared; a locked
+// window must not keep it. Turning selection off and on drops that document.
+void forgetShownText(QWidget* pane)
+{
+    for (QLabel* label : pane->findChildren<QLabel*>()) {
+        const Qt::TextInteractionFlags flags = label->textInteractionFlags();
+        if (flags == Qt::NoTextInteraction)
+            continue;
+        label->clear();
+        label->setTextInteractionFlags(Qt::NoTextInteraction);
+        label->setTextInteractionFlags(flags);
+    }
+}
+} // namespace
+
 void MyDocument::updateLockedView()
 {
     if (!m_window || !m_window->alive())
@@ -429,8 +447,10 @@ void MyDocument::updateLockedView()
         m_window->actionPopup->setEnabled(!locked);
     if (m_window->searchField)
         m_window->searchField->setEnabled(!locked);
-    if (locked)
+    if (locked) {
         ui.passwordToDecryptField->setFocus(Qt::OtherFocusReason);
+        forgetShownText(ui.viewPage);
+    }
 }
 
 // Set-up
