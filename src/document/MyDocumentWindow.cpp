@@ -450,6 +450,10 @@ void MyDocument::updateLockedView()
     if (locked) {
         ui.passwordToDecryptField->setFocus(Qt::OtherFocusReason);
         forgetShownText(ui.viewPage);
+        // Its undo history keeps what was searched for; setting the same
+        // text drops the history and changes nothing else.
+        if (QLineEdit* search = m_window->searchField)
+            search->setText(search->text());
     }
 }
 
