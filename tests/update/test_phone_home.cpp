@@ -2,7 +2,13 @@
 
 #include "toolkit/QvAppSupportUtility.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -49,6 +55,8 @@ TEST_F(UpdateCheckTest, AMirrorThatFailsHandsOverToTheNextAndTheLaterOnesAreNotA
         {"404", LoopbackMirror::answer(404, other)},
         {"500 with a feed", LoopbackMirror::answer(500, other)},
         {"204 without a body", LoopbackMirror::answer(204, {})},
+        {"300 with a feed", LoopbackMirror::answer(300, other)},
+        {"deflated past the limit", LoopbackMirror::answer(200, qCompress(oversized).mid(4), "Content-Encoding: deflate\r\n")},
         {"redirect loop", LoopbackMirror::redirect("/mac/calvorin.plist")},
         {"redirect to file", LoopbackMirror::redirect("file:///etc/hostname")},
         {"truncated", LoopbackMirror::truncated(other)},
@@ -383,18 +391,19 @@ TEST_F(UpdateCheckTest, RequestsDuringACheckJoinItInsteadOfStartingAnother)
         EXPECT_EQ(alerts.messageTexts(), QStringList{kUpToDateMessage});
     }
     // "Software Update…" while the silent start-up check runs still answers.
-    {
+    for (const qint64 latest : {30602, 30700}) {
+        SCOPED_TRACE(latest);
         ScriptedResponder alerts;
         setNotifyUpdate(false);
         storeDate(clock.currentDateTime().addDays(-1));
-        LoopbackMirror mirror(LoopbackMirror::feed(upToDate));
+        LoopbackMirror mirror(LoopbackMirror::feed(LoopbackMirror::feedBody(Value::int64(latest))));
         mirrors(mirror, mirror, mirror, mirror);
         home->startupProcedure();
         EXPECT_TRUE(home->isChekingUpdateSystem());
         home->checkForLastReleaseAvailableWithNotify();
         ASSERT_TRUE(waitForCheck());
         EXPECT_EQ(mirror.connections(), 1);
-        EXPECT_EQ(alerts.messageTexts(), QStringList{kUpToDateMessage});
+        EXPECT_EQ(alerts.messageTexts(), QStringList{latest > kRelease ? kUpdateMessage : kUpToDateMessage});
     }
     // The invitation answered while the silent check runs: "OK" joins it, and
     // "Cancel" leaves it running, so a command still joins it.
@@ -445,6 +454,18 @@ TEST_F(UpdateCheckTest, StartupReturnsAtOnceAndACheckerDestroyedMidwayLeavesNoTr
     EXPECT_TRUE(alerts.alerts().isEmpty());
     EXPECT_TRUE(storedDate().isNull());
     EXPECT_EQ(mirror.connections(), 1);
+
+    // Gone between the answer and the main queue's turn: the result is dropped.
+    ManualMainQueue queue;
+    LoopbackMirror answering(LoopbackMirror::feed(LoopbackMirror::feedBody(Value::int64(30700))));
+    home = std::make_unique<QvPhoneHome>(&defaults);
+    mirrors(answering, answering, answering, answering);
+    home->checkForLastReleaseAvailableWithNotify();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return queue.pending() == 1; }, 5000));
+    home.reset();
+    queue.runAll();
+    EXPECT_TRUE(alerts.alerts().isEmpty());
+    EXPECT_TRUE(storedDate().isNull());
 }
 
 TEST_F(UpdateCheckTest, TheRequestIsAPlainGetOfTheFeedAddress)
@@ -471,4 +492,75 @@ TEST(SharedPhoneHome, IsOneCheckerForTheApplication)
     EXPECT_EQ(shared->myAppName(), "Calvorin");
     EXPECT_EQ(QStringList({shared->myPlistUrl1(), shared->myPlistUrl2(), shared->myPlistUrl3(), shared->myPlistUrl4()}),
               QStringList({"http://a.example/1", "http://b.example/2", "http://c.example/3", "http://d.example/4"}));
+}
+
+namespace {
+
+// Clicks `button` of the next message box that comes up, once it is shown;
+// with CALVORIN_PICTURES_DIR set, a picture of it is saved there first.
+void clickWhenShown(const QString& button, const QString& picture, QString* text, QString* informative)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        *text = box->text();
+        *informative = box->informativeText();
+        const QString dir = qEnvironmentVariable("CALVORIN_PICTURES_DIR");
+        if (!dir.isEmpty())
+            box->grab().save(dir + QLatin1Char('/') + picture + QStringLiteral(".png"));
+        for (QAbstractButton* candidate : box->buttons()) {
+            if (candidate->text() == button)
+                QTest::mouseClick(candidate, Qt::LeftButton);
+        }
+    });
+    poll->start(20);
+}
+
+} // namespace
+
+TEST_F(UpdateCheckTest, TheAlertsAsAPersonSeesAndAnswersThem)
+{
+    const struct {
+        const char* picture;
+        std::optional<qint64> offered; // nullopt: no mirror answers
+        bool invitation;
+        const char* button;
+        QString message;
+        QList<QUrl> opened;
+    } cases[] = {
+        {"update-available", 30700, false, "Download Update", kUpdateMessage,
+         {QUrl("https://downloads.example.com/calvorin.zip")}},
+        {"up-to-date", 30602, false, "Go to Zundel Download Page", kUpToDateMessage,
+         {QUrl("https://www.example.com/download/")}},
+        {"failure", std::nullopt, false, "OK", kFailureMessage, {}},
+        {"invitation", std::nullopt, true, "Zundel Site",
+         "Would you like that Calvorin informs you now for any available update?",
+         {QvAppSupportUtility::homePageUrl()}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.picture);
+        ScriptedResponder alerts;
+        RecordingUrlOpener opener;
+        alerts.showNext();
+        defaults.removeObjectForKey(QStringLiteral("lastCheckDateForUpdate"));
+        LoopbackMirror mirror(LoopbackMirror::feed(LoopbackMirror::feedBody(Value::int64(c.offered.value_or(0)))));
+        const QString address = c.offered ? mirror.url() : LoopbackMirror::refusedUrl();
+        mirrors(address, address, address, address);
+        QString text, informative;
+        clickWhenShown(QString::fromLatin1(c.button), QString::fromLatin1(c.picture), &text, &informative);
+
+        if (c.invitation)
+            home->inCaseInviteToCheckForLastReleaseAvailable();
+        else
+            home->checkForLastReleaseAvailableWithNotify();
+        ASSERT_TRUE(waitForCheck());
+        EXPECT_EQ(text, c.message);
+        EXPECT_EQ(informative, alerts.alerts().value(0).informativeText);
+        EXPECT_EQ(opener.opened, c.opened);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
 }

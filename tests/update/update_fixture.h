@@ -7,6 +7,7 @@
 #include "platform/Alert.h"
 #include "platform/Clock.h"
 #include "platform/Defaults.h"
+#include "platform/MainQueue.h"
 #include "platform/UrlOpener.h"
 #include "update/QvPhoneHome.h"
 
