@@ -68,6 +68,8 @@ TEST_F(UpdateCheckTest, AMirrorThatFailsHandsOverToTheNextAndTheLaterOnesAreNotA
         {"text property list", LoopbackMirror::feed("{ LRA = 30800; }")},
         {"real LRA", LoopbackMirror::feed(LoopbackMirror::feedBody(Value::real(30800.0)))},
         {"string LRA", LoopbackMirror::feed(LoopbackMirror::feedBody(Value("30800")))},
+        {"LRA above 2^63 - 1", LoopbackMirror::feed(LoopbackMirror::feedBody(Value::uint64(~quint64(0)),
+                                                                            PropertyList::Format::Xml))},
     };
     for (const PropertyList::Format format : {PropertyList::Format::Binary, PropertyList::Format::Xml}) {
         for (const auto& c : cases) {
