@@ -278,9 +278,10 @@ void QvDataExportManager::removeAllFromRight()
     transfer(m_rightKeyArrayController, m_leftKeyArrayController, m_rightKeyArrayController->arrangedObjects());
 }
 
-void QvDataExportManager::transfer(ArrayController* from, ArrayController* to, const std::vector<DictionaryRef>& fields)
+void QvDataExportManager::transfer(ArrayController* from, ArrayController* to, std::vector<DictionaryRef> fields)
 {
     // The fields go to the end of the other list, in their order, and stay selected there.
+    // (They are a copy: the arrangement they may come from changes on the way.)
     if (fields.empty())
         return;
     from->removeObjects(fields);

@@ -123,7 +123,7 @@ protected:
 private:
     void buildSheets();
     QString* customString(const QString& key);
-    void transfer(ArrayController* from, ArrayController* to, const std::vector<DictionaryRef>& fields);
+    void transfer(ArrayController* from, ArrayController* to, std::vector<DictionaryRef> fields);
     // Builds the text and writes it to path; false, with the reason, when it could not be written.
     bool writeExport(const QString& path, const ExportWriter::DateStyle& dates, QString* why);
 
