@@ -1,4 +1,5 @@
 // The exporter's settings, its sheets and the file it writes, driven without a person.
+#include "common/file_size_limit.h"
 #include "document/MyDocument.h"
 #include "exchange/QvDataExportManager.h"
 #include "platform/Alert.h"
@@ -11,9 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -323,16 +322,7 @@ TEST_F(ExportManagerTest, AFailedWriteIsReportedAndKeepsTheOldFile)
         records->addObject(Value(Dictionary::create({{"firstName", Value("Someone")}, {"note", Value(QString(100, 'x'))}})));
     writeFile(path("old.tsv"), "the old export\n");
 
-    // A file-size limit makes the disk refuse the file part of the way through.
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 64 * 1024;
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    exportTo(path("old.tsv"));
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    withFileSizeLimit(64 * 1024, [this] { exportTo(path("old.tsv")); });
 
     EXPECT_EQ(bytesOf(path("old.tsv")), "the old export\n");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.tsv"}) << "no partial file is left";
