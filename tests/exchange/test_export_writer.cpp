@@ -232,3 +232,16 @@ TEST(ExportWriter, ExtensionOfEveryFormat)
     for (const auto& c : cases)
         EXPECT_EQ(extensionFor(c.format), c.extension) << c.format;
 }
+
+TEST(ExportWriter, ManyRecordsComeOutWholeAndInOrder)
+{
+    ArrayRef records = Array::create();
+    QStringList rows{"First name\tLast name"};
+    for (int i = 0; i < 1000; ++i) {
+        // Rows get longer on the way, past any estimate made from the first ones.
+        const QString last = QString(i / 10, u'x');
+        records->addObject(Value(Dictionary::create({{"firstName", Value(QString::number(i))}, {"lastName", Value(last)}})));
+        rows << QString::number(i) + u'\t' + last;
+    }
+    EXPECT_EQ(exported(records, twoFields(), 1, true), rows.join(u'\n').toUtf8());
+}
