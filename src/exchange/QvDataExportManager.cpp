@@ -140,7 +140,6 @@ void QvDataExportManager::buildSheets()
     m_exportPanelAccessoryView->setParent(nullptr);
     m_leftTable = ui.leftTable;
     m_rightTable = ui.rightTable;
-    m_accessoryFormatPopup = ui.accessoryFormatPopup;
 
     DocumentStyle::setHeading(ui.titleLabel, 1.2);
     DocumentStyle::setSecondary(ui.infoLabel);
@@ -332,8 +331,6 @@ void QvDataExportManager::exportToTextFile()
     options.typeDescription = typeDescriptionFor(extension);
     options.allowsOtherFileTypes = true;
     options.saveType = m_savePanel;
-    if (m_accessoryFormatPopup)
-        m_accessoryFormatPopup->setCurrentIndex(m_fileFormatToSave.intValue());
 
     // The manager may be gone when the chooser answers (the document locked or closed): then
     // nothing is written.
@@ -373,11 +370,11 @@ bool QvDataExportManager::writeExport(const QString& path, const ExportWriter::D
 
 // Key-value coding
 
-QString* QvDataExportManager::customString(const QString& key)
+const QString* QvDataExportManager::customString(const QString& key) const
 {
-    QString* fields[] = {&m_custom.startOfFile,   &m_custom.endOfFile,     &m_custom.startOfRecord,
-                         &m_custom.endOfRecord,   &m_custom.fieldOpenTag,  &m_custom.fieldCloseTag,
-                         &m_custom.fieldSeparator, &m_custom.useEndOfRecordInLastRecord};
+    const QString* fields[] = {&m_custom.startOfFile,   &m_custom.endOfFile,     &m_custom.startOfRecord,
+                               &m_custom.endOfRecord,   &m_custom.fieldOpenTag,  &m_custom.fieldCloseTag,
+                               &m_custom.fieldSeparator, &m_custom.useEndOfRecordInLastRecord};
     const qsizetype index = customStringKeys().indexOf(key);
     return index < 0 ? nullptr : fields[index];
 }
@@ -387,7 +384,7 @@ Value QvDataExportManager::valueForKeyPath(const QString& keyPath) const
     const qsizetype dot = keyPath.indexOf(u'.');
     const QString key = dot < 0 ? keyPath : keyPath.left(dot);
     Value value;
-    if (const QString* string = const_cast<QvDataExportManager*>(this)->customString(key))
+    if (const QString* string = customString(key))
         value = string->isNull() ? Value() : Value(*string);
     else if (key == QLatin1String(kFileFormatToSave))
         value = m_fileFormatToSave;
@@ -408,7 +405,7 @@ Value QvDataExportManager::valueForKeyPath(const QString& keyPath) const
 
 bool QvDataExportManager::setValueForKeyPath(const Value& value, const QString& keyPath)
 {
-    if (QString* string = customString(keyPath)) {
+    if (QString* string = const_cast<QString*>(customString(keyPath))) {
         QString text = value.isNull() ? QString() : value.stringValue();
         // The flag is a word; a check box writes a boolean.
         if (keyPath == QLatin1String(kUseEndOfRecordInLastRecord) && value.isNumber())

@@ -122,7 +122,8 @@ protected:
 
 private:
     void buildSheets();
-    QString* customString(const QString& key);
+    // The custom string of a key, or null.
+    const QString* customString(const QString& key) const;
     void transfer(ArrayController* from, ArrayController* to, std::vector<DictionaryRef> fields);
     // Builds the text and writes it to path; false, with the reason, when it could not be written.
     bool writeExport(const QString& path, const ExportWriter::DateStyle& dates, QString* why);
@@ -134,7 +135,6 @@ private:
     ArrayController* m_rightKeyArrayController = nullptr;
     QPointer<QTableView> m_leftTable;
     QPointer<QTableView> m_rightTable;
-    QPointer<QComboBox> m_accessoryFormatPopup;
     QString m_suggestedFileName;
     ArrayRef m_dataArray;
     ArrayRef m_leftKeyArray;
