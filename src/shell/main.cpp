@@ -1,4 +1,5 @@
 #include "document/MyDocument.h"
+#include "exchange/ExchangeInstall.h"
 #include "platform/BuildConfig.h"
 #include "platform/DocumentController.h"
 #include "platform/MainQueue.h"
@@ -22,6 +23,7 @@ int main(int argc, char** argv)
                                  QStringLiteral("[files...]"));
     parser.process(app);
 
+    installExchangeManagers();
     DocumentController controller;
     controller.registerDocumentType(QStringLiteral("calvorin"), QStringLiteral("Calvorin Document"),
                                     {QStringLiteral("calvorin")}, [] { return new MyDocument; });
