@@ -12,11 +12,14 @@ protected:
     void SetUp() override
     {
         ShellTest::SetUp();
+        // The offscreen windows of the test move the real state on their own
+        // schedule; here the test alone says where the application is.
+        QObject::disconnect(qGuiApp, &QGuiApplication::applicationStateChanged, &delegate(), nullptr);
         setDefault("autolocBackgroundEnabled", Value::boolean(true));
         toForeground();
     }
-    static void toBackground() { emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive); }
-    static void toForeground() { emit qGuiApp->applicationStateChanged(Qt::ApplicationActive); }
+    void toBackground() { delegate().applicationStateChanged(Qt::ApplicationInactive); }
+    void toForeground() { delegate().applicationStateChanged(Qt::ApplicationActive); }
 
     // The delay of the armed lock, or -1 when none is armed.
     qint64 armedSeconds() const
@@ -28,11 +31,11 @@ protected:
         return std::chrono::duration_cast<std::chrono::seconds>(valid.front()->timeInterval()).count();
     }
     // A saved, unlocked document with a password.
-    MyDocument* openUnlocked(const QString& name)
+    MyDocument* openUnlocked(const QString& name, bool display = true)
     {
         const QString file = savedDocumentFile(name);
         MyDocument* opened = nullptr;
-        controller.openDocumentWithContentsOfURL(QUrl::fromLocalFile(file), true,
+        controller.openDocumentWithContentsOfURL(QUrl::fromLocalFile(file), display,
                                                  [&opened](Document* d, bool) { opened = static_cast<MyDocument*>(d); });
         settle();
         EXPECT_TRUE(opened);
@@ -99,7 +102,7 @@ TEST_F(AutoLockTest, LocksEverySavedDocumentAfterTheDelayUnlessTheApplicationCam
     EXPECT_TRUE(untitled->isDecrypted()) << "a document never saved is left as it is";
 
     // A state change that stays in the background re-arms nothing.
-    emit qGuiApp->applicationStateChanged(Qt::ApplicationHidden);
+    delegate().applicationStateChanged(Qt::ApplicationHidden);
     EXPECT_EQ(armedSeconds(), -1);
 }
 
