@@ -1,10 +1,13 @@
 #include "shell/MyAppDelegate.h"
 
 #include "document/MyDocument.h"
+#include "update/QvPhoneHome.h"
 #include "platform/Defaults.h"
 #include "platform/DocumentController.h"
 #include "platform/FontFamilies.h"
+#include "platform/BuildConfig.h"
 #include "platform/ValueTransformer.h"
+#include "toolkit/QvAppSupportUtility.h"
 #include "toolkit/QvDictToColorTransformer.h"
 #include "toolkit/QvValueTransformers.h"
 
@@ -66,7 +69,26 @@ void MyAppDelegate::initialize()
         registerQvValueTransformerClasses();
         registerQvDictToNSColorClass();
         Defaults::standardUserDefaults().registerDefaults(registeredDefaultValues());
+        configureUpdateChecker();
     });
+}
+
+QStringList MyAppDelegate::updateFeedAddresses()
+{
+    QStringList addresses;
+    for (const char* host : {CALVORIN_FEED_HOST_1, CALVORIN_FEED_HOST_2, CALVORIN_FEED_HOST_3, CALVORIN_FEED_HOST_4})
+        addresses << QStringLiteral("http://%1/mac/calvorin.plist").arg(QString::fromUtf8(host));
+    return addresses;
+}
+
+void MyAppDelegate::configureUpdateChecker()
+{
+    QvPhoneHome* checker = QvPhoneHome::sharedPhoneHome();
+    if (!checker)
+        return;
+    const QStringList feed = updateFeedAddresses();
+    checker->SetValueAppRelease(QvAppSupportUtility::kReleaseNumber, QStringLiteral("Calvorin"), feed.at(0), feed.at(1),
+                                feed.at(2), feed.at(3));
 }
 
 // Launching
@@ -110,6 +132,8 @@ void MyAppDelegate::selectTableFontFamily()
 void MyAppDelegate::applicationDidFinishLaunching()
 {
     executeDocumentStartupAsInPref();
+    if (QvPhoneHome* checker = QvPhoneHome::sharedPhoneHome())
+        checker->startupProcedure();
     setFinishedLaunching(true);
 }
 

@@ -29,7 +29,11 @@ public:
 
     // The registered defaults, in order.
     static DictionaryRef registeredDefaultValues();
+    // Registers the defaults and gives the update checker this release and its feed, once.
     static void initialize();
+    static void configureUpdateChecker();
+    // The feed on each of the four mirrors, in the order they are asked.
+    static QStringList updateFeedAddresses();
 
     // Outlets. The font entries are items of the pop-up: `myPrefFontmenu` is
     // the pop-up's own list of items.

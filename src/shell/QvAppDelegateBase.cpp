@@ -15,6 +15,7 @@
 #include "toolkit/QvAppSupportUtility.h"
 #include "toolkit/QvBookmark.h"
 #include "toolkit/QvValueTransformers.h"
+#include "update/QvPhoneHome.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -401,6 +402,8 @@ void QvAppDelegateBase::openUserGuide()
 
 void QvAppDelegateBase::checkForLastReleaseAvailable()
 {
+    if (QvPhoneHome* checker = QvPhoneHome::sharedPhoneHome())
+        checker->checkForLastReleaseAvailableWithNotify();
 }
 
 // Preferences and About

@@ -18,10 +18,14 @@
 #include "platform/Timer.h"
 #include "platform/UrlOpener.h"
 #include "toolkit/QvBookmark.h"
+#include "update/QvPhoneHome.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QHostAddress>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -36,6 +40,12 @@ protected:
         clearUserDefaults();
         controller.registerContactsDocumentType();
         shell = std::make_unique<ApplicationShell>(controller);
+        // No test reaches the maker's mirrors: every feed address is a closed port here.
+        const QString refused = closedLoopbackFeed();
+        QvPhoneHome::sharedPhoneHome()->SetValueAppRelease(30602, QStringLiteral("Calvorin"), refused, refused, refused,
+                                                          refused);
+        // Checked today already: launching starts no download.
+        setDefault(QvPhoneHome::kLastCheckDateKey, Value::dateFromDateTime(QDateTime::currentDateTime()));
         shell->setQuitHandler([this] { ++quits; });
     }
     void TearDown() override
@@ -48,6 +58,14 @@ protected:
         clearUserDefaults();
     }
 
+    static QString closedLoopbackFeed()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const quint16 port = probe.serverPort();
+        probe.close();
+        return QStringLiteral("http://127.0.0.1:%1/mac/calvorin.plist").arg(port);
+    }
     static void clearUserDefaults()
     {
         Defaults& defaults = Defaults::standardUserDefaults();

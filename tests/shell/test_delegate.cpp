@@ -2,6 +2,7 @@
 // untitled-document answer, the application's commands and the font menu.
 #include "shell_fixture.h"
 
+#include "platform/BuildConfig.h"
 #include "platform/DocumentWindow.h"
 #include "platform/ValueTransformer.h"
 #include "toolkit/QvAppSupportUtility.h"
@@ -68,7 +69,21 @@ TEST_F(DelegateTest, RegistersExactlyTheTenDefaultsInOrderAndOfTheirKinds)
         ++i;
     }
     for (const char* later : {"StartupSelectedDocBookmark", "lastCheckDateForUpdate"})
-        EXPECT_TRUE(Defaults::standardUserDefaults().objectForKey(QLatin1String(later)).isNull()) << later;
+        EXPECT_TRUE(registered->objectForKey(QLatin1String(later)).isNull()) << later << " is written, never registered";
+    EXPECT_EQ(MyAppDelegate::updateFeedAddresses(),
+              (QStringList{QStringLiteral("http://" CALVORIN_FEED_HOST_1 "/mac/calvorin.plist"),
+                           QStringLiteral("http://" CALVORIN_FEED_HOST_2 "/mac/calvorin.plist"),
+                           QStringLiteral("http://" CALVORIN_FEED_HOST_3 "/mac/calvorin.plist"),
+                           QStringLiteral("http://" CALVORIN_FEED_HOST_4 "/mac/calvorin.plist")}));
+    QvPhoneHome* checker = QvPhoneHome::sharedPhoneHome();
+    MyAppDelegate::configureUpdateChecker();
+    EXPECT_EQ(checker->myAppRelease(), 30602);
+    EXPECT_EQ(checker->myAppName(), QStringLiteral("Calvorin"));
+    EXPECT_EQ((QStringList{checker->myPlistUrl1(), checker->myPlistUrl2(), checker->myPlistUrl3(), checker->myPlistUrl4()}),
+              MyAppDelegate::updateFeedAddresses());
+    const QString refused = closedLoopbackFeed();
+    checker->SetValueAppRelease(30602, QStringLiteral("Calvorin"), refused, refused, refused, refused);
+
     EXPECT_EQ(delegate().appName(), QStringLiteral("Calvorin"));
     EXPECT_EQ(delegate().vendorName(), QStringLiteral("Korvane Software - Zundel"));
     EXPECT_EQ(delegate().releaseString(), QStringLiteral("3.6.2"));
