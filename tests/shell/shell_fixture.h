@@ -19,13 +19,12 @@
 #include "platform/UrlOpener.h"
 #include "toolkit/QvBookmark.h"
 #include "update/QvPhoneHome.h"
+#include "update/loopback_mirror.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QHostAddress>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -58,14 +57,7 @@ protected:
         clearUserDefaults();
     }
 
-    static QString closedLoopbackFeed()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        const quint16 port = probe.serverPort();
-        probe.close();
-        return QStringLiteral("http://127.0.0.1:%1/mac/calvorin.plist").arg(port);
-    }
+    static QString closedLoopbackFeed() { return LoopbackMirror::refusedUrl(); }
     static void clearUserDefaults()
     {
         Defaults& defaults = Defaults::standardUserDefaults();
