@@ -30,6 +30,17 @@
 
 #include <memory>
 
+// Set CALVORIN_PICTURES to a folder to keep pictures of the windows.
+inline void keepPicture(QWidget* window, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("CALVORIN_PICTURES");
+    if (folder.isEmpty() || !window)
+        return;
+    QDir().mkpath(folder);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    window->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
 class ShellTest : public ::testing::Test {
 protected:
     static constexpr const char* kPassword = "secret-1";

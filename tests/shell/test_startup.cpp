@@ -3,7 +3,11 @@
 // ends the application.
 #include "shell_fixture.h"
 
+#include <QAbstractButton>
+#include <QMessageBox>
 #include <QSettings>
+#include <QTest>
+#include <QTimer>
 #include <sys/stat.h>
 
 using namespace std::chrono_literals;
@@ -239,6 +243,40 @@ TEST_F(StartupTest, TheMissingDocumentAlertOpensThePreferencesOnItsFirstButton)
     EXPECT_EQ(alertTexts(), QStringList{kMissingMessage});
     EXPECT_TRUE(preferences().isVisible());
     EXPECT_EQ(quits, 0) << "the preferences window is up";
+}
+
+// The alert as a person sees and answers it.
+void answerShownAlert(const QString& button, const QString& picture)
+{
+    QTimer::singleShot(0, [button, picture] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(box);
+        keepPicture(box, picture);
+        for (QAbstractButton* candidate : box->buttons())
+            if (candidate->text() == button)
+                QTest::mouseClick(candidate, Qt::LeftButton);
+    });
+}
+
+TEST_F(StartupTest, APersonAnswersTheStartupAlertsWithTheirButtons)
+{
+    setDefault("StartupActionTag", Value::int32(3));
+    responder.showNext();
+    answerShownAlert(QStringLiteral("Open Preferences"), QStringLiteral("alert-missing-document"));
+    shell->launch({});
+    settle();
+    EXPECT_TRUE(preferences().isVisible());
+    EXPECT_EQ(preferences().windowTitle(), QStringLiteral("General"));
+    preferences().hide();
+
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("folder.calvorin"))));
+    storeBookmarkOf(path(QStringLiteral("folder.calvorin")));
+    responder.showNext();
+    answerShownAlert(QStringLiteral("Cancel"), QStringLiteral("alert-refused-document"));
+    delegate().executeDocumentStartupAsInPref();
+    settle();
+    EXPECT_FALSE(preferences().isVisible());
+    EXPECT_EQ(responder.messageTexts(), (QStringList{kMissingMessage, kRefusalMessage}));
 }
 
 TEST_F(StartupTest, AStartupThatLeavesNoWindowEndsTheApplication)

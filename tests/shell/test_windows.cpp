@@ -17,17 +17,6 @@
 
 namespace {
 
-// Set CALVORIN_PICTURES to a folder to keep pictures of the windows.
-void keepPicture(QWidget* window, const QString& name)
-{
-    const QString folder = qEnvironmentVariable("CALVORIN_PICTURES");
-    if (folder.isEmpty())
-        return;
-    QDir().mkpath(folder);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    window->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
-}
-
 class PreferencesTest : public ShellTest {
 protected:
     QvPrefToolbarDelegate* toolbarDelegate() { return preferences().findChild<QvPrefToolbarDelegate*>(); }
