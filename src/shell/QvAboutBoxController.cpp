@@ -47,9 +47,7 @@ QvAboutBoxController::QvAboutBoxController()
 
 QvAboutBoxController::~QvAboutBoxController()
 {
-    // Once the application object is being torn down no window may be deleted.
-    if (!QCoreApplication::closingDown())
-        delete m_aboutBox;
+    delete m_aboutBox;
 }
 
 QString QvAboutBoxController::appName() const
