@@ -34,6 +34,7 @@
 //                                              "hasPassword"
 
 #include "document/ArrayController.h"
+#include "document/DocumentExchange.h"
 #include "document/QvColoredCategoryArrayController.h"
 #include "encryption/PasswordSheet.h"
 #include "encryption/QvCrypto.h"
@@ -268,6 +269,10 @@ public:
     // while locked.
     bool mayAddData();
 
+    // Text export: the exporter the hook makes, kept until the next export or a lock.
+    void exportToText();
+    DocumentExportManager* myExportManager() const { return m_myExportManager.get(); }
+
     // The window became the active one (the first time, a new document asks for its password).
     void windowDidBecomeKey(QWidget* window);
 
@@ -344,6 +349,7 @@ private:
     ArrayRef m_arrayForImport;
     ArrayRef m_arrayForExport;
     Value m_documentCreationDate;
+    std::unique_ptr<DocumentExportManager> m_myExportManager;
 
     // The file's values.
     quint64 m_myOpeningDocumentVersion = 0;

@@ -61,6 +61,8 @@ void MyDocument::doLockDocument()
     // legacy engine that hold the password (the base forgets its own copies).
     setMyCommonCrypto({});
     myCryptoEngine().setPassword(QString());
+    // The exporter holds the records array itself.
+    m_myExportManager.reset();
     setMyArray(Array::create());
     setMyCategoryArray(Array::create());
     setMyLabelDictionary(defaultLabelDictionary());

@@ -252,6 +252,16 @@ void MyDocument::addCommands(DocumentWindow* window)
                                                    guard->documentPassword();
                                            });
     window->fileMenu()->insertAction(window->command(QStringLiteral("revertDocumentToSaved")), password);
+
+    // Text export, with the commands that hand the records to other files.
+    QAction* pageLayout = window->command(QStringLiteral("runPageLayout"));
+    QAction* exportText = window->addCommand(nullptr, QStringLiteral("exportToText"), tr("&Export Text File…"), {},
+                                             [guard] {
+                                                 if (guard)
+                                                     guard->exportToText();
+                                             });
+    window->fileMenu()->insertAction(pageLayout, exportText);
+    window->fileMenu()->insertSeparator(pageLayout);
 }
 
 void MyDocument::buildToolbar(DocumentWindow* window)

@@ -1,6 +1,7 @@
 #include "shell/ApplicationShell.h"
 #include "shell/QvRevertDocController.h"
 
+#include "exchange/ExchangeInstall.h"
 #include "platform/BuildConfig.h"
 #include "platform/MainQueue.h"
 
@@ -23,11 +24,12 @@ int main(int argc, char** argv)
                                  QStringLiteral("[files...]"));
     parser.process(app);
 
+    // Services the documents use are installed here, before any document opens.
+    installExchangeManagers();
+
     QvRevertDocController controller;
     controller.registerContactsDocumentType();
     QObject::connect(&controller, &DocumentController::terminationApproved, &app, &QCoreApplication::quit);
-
-    // Services the documents use are installed here, before any document opens.
 
     ApplicationShell shell(controller);
     // Documents named on the command line are the open-document requests of this platform.

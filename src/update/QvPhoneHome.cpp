@@ -43,17 +43,15 @@ private:
     {
         m_index = index;
         m_body.clear();
-        for (; m_index < m_addresses.size(); ++m_index) {
-            const QUrl url(m_addresses[m_index], QUrl::StrictMode);
-            const QString scheme = url.scheme().toLower();
-            if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
-                break;
-        }
-        if (m_index >= m_addresses.size()) {
+        // Only web addresses are asked: no mirror is a local file.
+        QUrl url;
+        while (m_index < m_addresses.size() && (url = UpdateFeed::address(Value(m_addresses[m_index]))).isEmpty())
+            ++m_index;
+        if (url.isEmpty()) {
             finish(nullptr);
             return;
         }
-        QNetworkRequest request(QUrl(m_addresses[m_index], QUrl::StrictMode));
+        QNetworkRequest request(url);
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
         request.setMaximumRedirectsAllowed(m_limits.maxRedirects);
         request.setTransferTimeout(int(m_limits.transferTimeout.count()));

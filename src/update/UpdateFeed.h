@@ -31,7 +31,7 @@ public:
     // The release number of "LRA"; nullopt when absent or unusable.
     static std::optional<qint64> latestRelease(const Dictionary& feed);
 
-    // A feed address as a button may open it: an absolute http or https
+    // An address as the checker may ask or open it: an absolute http or https
     // address with a host. Anything else (not a string, another scheme, a
     // relative address, no host) gives an empty QUrl.
     static QUrl address(const Value& value);

@@ -1,5 +1,6 @@
 #include "test_document_fixture.h"
 
+#include "common/file_size_limit.h"
 #include "platform/DocumentWindow.h"
 #include "platform/Sheet.h"
 
@@ -12,8 +13,6 @@
 #include <QPrinter>
 #include <QSignalSpy>
 #include <QTest>
-#include <sys/resource.h>
-#include <csignal>
 
 namespace {
 QStringList fileNames(const QDir& dir)
@@ -273,16 +272,7 @@ TEST_F(DocumentTest, WriteThatFailsHalfWayLeavesThePreviousFileIntact)
     TextDocument* document = open(file);
     document->type(QString(1 << 20, QLatin1Char('x')));
 
-    // A file-size limit makes the disk refuse the new file part of the way through.
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 64 * 1024;
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    document->saveDocument();
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    withFileSizeLimit(64 * 1024, [document] { document->saveDocument(); });
     settle();
 
     EXPECT_EQ(readFile(file), "previous contents");

@@ -34,8 +34,8 @@ protected:
         QNetworkProxyFactory::setUseSystemConfiguration(false);
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
         QvPhoneHome::Limits limits;
-        limits.transferTimeout = std::chrono::milliseconds(400);
-        limits.deadline = std::chrono::milliseconds(1500);
+        limits.transferTimeout = std::chrono::milliseconds(1000);
+        limits.deadline = std::chrono::milliseconds(3000);
         home->setLimits(limits);
     }
 
