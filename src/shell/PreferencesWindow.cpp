@@ -8,6 +8,7 @@
 #include "platform/Binding.h"
 #include "platform/Defaults.h"
 
+#include <QShortcut>
 #include <QTabBar>
 
 PreferencesWindow::PreferencesWindow(MyAppDelegate* delegate, QWidget* parent)
@@ -40,6 +41,10 @@ PreferencesWindow::PreferencesWindow(MyAppDelegate* delegate, QWidget* parent)
         command(m_ui->testStartupDocButton, &QvAppDelegateBase::testOpenStartupDoc);
         command(m_ui->checkNowButton, &QvAppDelegateBase::checkForLastReleaseAvailable);
     }
+
+    // Closed from the keyboard as other settings windows are.
+    for (const QKeySequence& keys : {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
 
     m_toolbarDelegate = new MyPrefToolbarDelegate(this);
     m_toolbarDelegate->setMyTabView(m_ui->myTabView);

@@ -7,6 +7,7 @@
 #include "shell/QvRevertDocController.h"
 
 #include "document/FilteringArrayController.h"
+#include "exchange/ExchangeInstall.h"
 #include "document/MyDocument.h"
 #include "platform/Alert.h"
 #include "platform/Clipboard.h"
@@ -48,6 +49,7 @@ protected:
     void SetUp() override
     {
         clearUserDefaults();
+        installExchangeManagers();
         controller.registerContactsDocumentType();
         shell = std::make_unique<ApplicationShell>(controller);
         // No test reaches the maker's mirrors: every feed address is a closed port here.

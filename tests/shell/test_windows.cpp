@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTest>
 #include <QToolBar>
 
 namespace {
@@ -65,6 +66,10 @@ TEST_F(PreferencesTest, OpensOnGeneralAtItsHeightWithAFixedToolbarOfFourPanels)
     EXPECT_EQ(toolbar->contextMenuPolicy(), Qt::PreventContextMenu);
     EXPECT_FALSE(toolbar->toggleViewAction()->isVisible());
     keepPicture(&preferences(), QStringLiteral("preferences-general"));
+
+    preferences().activateWindow();
+    QTest::keyClick(&preferences(), Qt::Key_Escape);
+    EXPECT_FALSE(preferences().isVisible());
 }
 
 TEST_F(PreferencesTest, SwitchingPanelsResizesToTheirHeightsKeepingTheTopEdge)
