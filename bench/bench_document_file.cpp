@@ -4,9 +4,9 @@
 #include "document/DocumentFile.h"
 #include "document/DocumentUnlock.h"
 
-#include <benchmark/benchmark.h>
+#include "peak_memory.h"
 
-#include <sys/resource.h>
+#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -65,14 +65,6 @@ QByteArray save(const DocumentContent& c)
     QByteArray bytes;
     DocumentFile::archiveRoot(values, DocumentFile::windowStateDictionary({0, 0, 900, 600}, true), bytes);
     return bytes;
-}
-
-void reportPeak(benchmark::State& state, qint64 fileSize)
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    state.counters["file_MB"] = static_cast<double>(fileSize) / (1024.0 * 1024.0);
 }
 
 void BM_SaveDocument(benchmark::State& state)

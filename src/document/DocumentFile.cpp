@@ -1,5 +1,6 @@
 #include "document/DocumentFile.h"
 
+#include "encryption/CryptoPrimitives.h"
 #include "encryption/QvCommonCrypto.h"
 #include "platform/KeyedArchive.h"
 
@@ -363,11 +364,14 @@ int DocumentFile::encryptContent(const DocumentContent& content, const QString& 
         QByteArray archive;
         QString why;
         if (!KeyedArchiver::archive(plain[i], archive, &why)) {
+            CryptoPrimitives::wipe(archive);
             setFailure(error, tr("The contacts could not be archived: %1").arg(why));
             return StatusNotArchivable;
         }
         int status = 0;
         sealed[i] = cipher->encrypt(archive, &status);
+        // The archive is the content in clear.
+        CryptoPrimitives::wipe(archive);
         if (status != 0 || sealed[i].isNull()) {
             setFailure(error, tr("The contacts could not be encrypted (error %1).").arg(status));
             return status != 0 ? status : int(QvCommonCrypto::StatusUnspecifiedError);

@@ -1,6 +1,7 @@
 #include "document/DocumentUnlock.h"
 
 #include "document/LegacyMigration.h"
+#include "encryption/CryptoPrimitives.h"
 #include "encryption/QvCommonCrypto.h"
 #include "platform/KeyedArchive.h"
 
@@ -19,14 +20,17 @@ const QString kUsageCount = QStringLiteral("cat_howManyUsingThis");
 int open(QvCommonCrypto& engine, const QByteArray& stored, Value& out)
 {
     int status = 0;
-    const QByteArray plain = engine.decrypt(stored, &status);
-    if (status != 0)
+    QByteArray plain = engine.decrypt(stored, &status);
+    if (status != 0) {
+        CryptoPrimitives::wipe(plain);
         return status;
+    }
     if (plain.isNull())
         return QvCommonCrypto::StatusUnspecifiedError;
-    if (!KeyedUnarchiver::unarchive(plain, out))
-        return DocumentUnlock::kContentDamaged;
-    return 0;
+    const bool decoded = KeyedUnarchiver::unarchive(plain, out);
+    // The archive is the content in clear; its values are copies by now.
+    CryptoPrimitives::wipe(plain);
+    return decoded ? 0 : DocumentUnlock::kContentDamaged;
 }
 
 bool isArrayOfDictionaries(const Value& value)

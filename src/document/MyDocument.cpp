@@ -109,6 +109,10 @@ MyDocument::MyDocument(QObject* parent)
     setUpControllers();
     connect(this, &QvCryptoDoc::isEncryptedChanged, this, &MyDocument::lockStateChanged);
     connect(this, &Document::userInterfaceStateChanged, this, [this] { announce(kHasPassword); });
+    // A closed document writes no export that was still being asked for.
+    connect(this, &Document::closing, this, [this] { m_myExportManager.reset(); });
+    // Nor an import: its sheets and the file's rows go with the window.
+    connect(this, &Document::closing, this, [this] { m_myImportManager.reset(); });
 }
 
 MyDocument::~MyDocument()

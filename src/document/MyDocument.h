@@ -284,6 +284,9 @@ public:
     bool deleteRowShouldBeEnabled() const;
     // Asks, then deletes the selected contact (undoably).
     void deleteRows();
+    // Text export: the exporter the hook makes, kept until the next export or a lock.
+    void exportToText();
+    DocumentExportManager* myExportManager() const { return m_myExportManager.get(); }
 
     // The window became the active one (the first time, a new document asks for its password).
     void windowDidBecomeKey(QWidget* window);
@@ -305,6 +308,7 @@ protected:
     DocumentWindow* makeWindow() override;
     void windowControllerDidLoadNib(DocumentWindow* window) override;
     QWidget* printableView() const override { return whiteView(); }
+    QString fileTooLargeMessage() const override;
 
 private:
     friend class MyDocumentKeyValues;
@@ -364,6 +368,7 @@ private:
     ArrayRef m_arrayForImport;
     ArrayRef m_arrayForExport;
     Value m_documentCreationDate;
+    std::unique_ptr<DocumentExportManager> m_myExportManager;
 
     // The file's values.
     quint64 m_myOpeningDocumentVersion = 0;

@@ -123,6 +123,11 @@ std::optional<QByteArray> MyDocument::dataOfType(const QString&, QString* error)
     return bytes;
 }
 
+QString MyDocument::fileTooLargeMessage() const
+{
+    return tr("The file is too large to be a contacts document.");
+}
+
 bool MyDocument::readFromData(const QByteArray& data, const QString&, QString* error)
 {
     StoredDocument stored;

@@ -63,6 +63,8 @@ void MyDocument::doLockDocument()
     myCryptoEngine().setPassword(QString());
     // The importer holds the records array and the file's rows; its queued steps go with it.
     m_myImportManager.reset();
+    // The exporter holds the records array itself.
+    m_myExportManager.reset();
     setMyArray(Array::create());
     setMyCategoryArray(Array::create());
     setMyLabelDictionary(defaultLabelDictionary());

@@ -29,6 +29,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -260,14 +261,21 @@ void MyDocument::addCommands(DocumentWindow* window)
                                            });
     window->fileMenu()->insertAction(window->command(QStringLiteral("revertDocumentToSaved")), password);
 
-    // Text import, in the File menu before printing.
+    // Text import and export, with the commands that hand the records to other files.
+    QAction* pageLayout = window->command(QStringLiteral("runPageLayout"));
     QAction* importText = window->addCommand(nullptr, QStringLiteral("importFromText"), tr("&Import Text File…"), {},
                                              [guard] {
                                                  if (guard)
                                                      guard->importFromText();
                                              });
-    window->fileMenu()->insertAction(window->command(QStringLiteral("runPageLayout")), importText);
-    window->fileMenu()->insertSeparator(window->command(QStringLiteral("runPageLayout")));
+    window->fileMenu()->insertAction(pageLayout, importText);
+    QAction* exportText = window->addCommand(nullptr, QStringLiteral("exportToText"), tr("&Export Text File…"), {},
+                                             [guard] {
+                                                 if (guard)
+                                                     guard->exportToText();
+                                             });
+    window->fileMenu()->insertAction(pageLayout, exportText);
+    window->fileMenu()->insertSeparator(pageLayout);
 
     // The contact list's context menu.
     QAction* deleteContact = window->addCommand(nullptr, QStringLiteral("deleteRows"), tr("Delete Contact…"), {},
@@ -498,6 +506,23 @@ void MyDocument::updateRecordPane()
     updateOpenButtons();
 }
 
+namespace {
+// A selectable label keeps the last text it showed in a text document of its
+// own until it is shown again, also after its text was cleared; a locked
+// window must not keep it. Turning selection off and on drops that document.
+void forgetShownText(QWidget* pane)
+{
+    for (QLabel* label : pane->findChildren<QLabel*>()) {
+        const Qt::TextInteractionFlags flags = label->textInteractionFlags();
+        if (flags == Qt::NoTextInteraction)
+            continue;
+        label->clear();
+        label->setTextInteractionFlags(Qt::NoTextInteraction);
+        label->setTextInteractionFlags(flags);
+    }
+}
+} // namespace
+
 void MyDocument::updateLockedView()
 {
     if (!m_window || !m_window->alive())
@@ -509,8 +534,14 @@ void MyDocument::updateLockedView()
         m_window->actionPopup->setEnabled(!locked);
     if (m_window->searchField)
         m_window->searchField->setEnabled(!locked);
-    if (locked)
+    if (locked) {
         ui.passwordToDecryptField->setFocus(Qt::OtherFocusReason);
+        forgetShownText(ui.viewPage);
+        // Its undo history keeps what was searched for; setting the same
+        // text drops the history and changes nothing else.
+        if (QLineEdit* search = m_window->searchField)
+            search->setText(search->text());
+    }
 }
 
 // Set-up

@@ -3,6 +3,7 @@
 // source files. Only MyDocument includes this.
 
 #include "document/MyDocument.h"
+#include "document/TableSelectionLink.h"
 #include "ui_MyDocument.h"
 
 #include <QPointer>
@@ -37,6 +38,3 @@ struct MyDocument::Window {
     // Widgets of the interface file live as long as the window.
     bool alive() const { return !window.isNull(); }
 };
-
-// Keeps the selection of a table and of a controller the same, both ways.
-void linkTableSelection(QTableView* table, ArrayController* controller);

@@ -1,4 +1,3 @@
 #pragma once
 // Gives the document the import and export managers of this layer.
-
 void installExchangeManagers();

@@ -189,11 +189,45 @@ bool decode(const QJsonArray& a, int depth, Value* out)
 
 } // namespace
 
-Defaults::Defaults(QObject* parent) : Observable(parent), m_settings(std::make_unique<QSettings>()), m_registered(Dictionary::create()) {}
+Defaults::Defaults(QObject* parent) : Observable(parent), m_registered(Dictionary::create())
+{
+    openSettings();
+}
 
 Defaults::Defaults(const QString& settingsFile, QObject* parent)
-    : Observable(parent), m_settings(std::make_unique<QSettings>(settingsFile, QSettings::IniFormat)), m_registered(Dictionary::create())
+    : Observable(parent), m_settingsFile(settingsFile), m_registered(Dictionary::create())
 {
+    openSettings();
+}
+
+void Defaults::openSettings()
+{
+    m_settings = m_settingsFile.isEmpty() ? std::make_unique<QSettings>()
+                                          : std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+}
+
+bool Defaults::syncOrRestore(const QString& key, const QVariant& previous)
+{
+    m_settings->sync();
+    if (m_settings->status() == QSettings::NoError)
+        return true;
+    // Keep memory and file in step: what could not be written is not set.
+    if (previous.isValid())
+        m_settings->setValue(key, previous);
+    else
+        m_settings->remove(key);
+    // A settings object keeps the first error it met for good; a fresh one,
+    // made at the next write, lets it succeed once the file can be written again.
+    m_reopenBeforeWriting = true;
+    return false;
+}
+
+void Defaults::reopenAfterFailure()
+{
+    if (!m_reopenBeforeWriting)
+        return;
+    m_reopenBeforeWriting = false;
+    openSettings();
 }
 
 Defaults::~Defaults() = default;
@@ -309,18 +343,12 @@ bool Defaults::setObject(const Value& value, const QString& key)
             return false;
         stored = QJsonDocument(encoded).toJson(QJsonDocument::Compact);
     }
+    reopenAfterFailure();
     const Value before = objectForKey(key);
     const QVariant previous = m_settings->value(key);
     m_settings->setValue(key, stored);
-    m_settings->sync();
-    if (m_settings->status() != QSettings::NoError) {
-        // Keep memory and file in step: what could not be written is not set.
-        if (previous.isValid())
-            m_settings->setValue(key, previous);
-        else
-            m_settings->remove(key);
+    if (!syncOrRestore(key, previous))
         return false;
-    }
     announceIfChanged(key, before);
     return true;
 }
@@ -329,14 +357,12 @@ bool Defaults::removeObjectForKey(const QString& key)
 {
     if (!hasUserValueForKey(key))
         return true;
+    reopenAfterFailure();
     const Value before = objectForKey(key);
     const QVariant previous = m_settings->value(key);
     m_settings->remove(key);
-    m_settings->sync();
-    if (m_settings->status() != QSettings::NoError) {
-        m_settings->setValue(key, previous);
+    if (!syncOrRestore(key, previous))
         return false;
-    }
     announceIfChanged(key, before);
     return true;
 }

@@ -17,6 +17,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVariant>
 
 #include <memory>
 
@@ -71,7 +72,13 @@ signals:
 private:
     Value userValue(const QString& key) const;
     void announceIfChanged(const QString& key, const Value& before);
+    void openSettings();
+    // Writes the file; on failure puts the key's previous value back.
+    bool syncOrRestore(const QString& key, const QVariant& previous);
+    void reopenAfterFailure();
 
+    QString m_settingsFile; // empty: the application's
     std::unique_ptr<QSettings> m_settings;
     DictionaryRef m_registered;
+    bool m_reopenBeforeWriting = false;
 };

@@ -4,10 +4,10 @@
 #include "platform/DocumentController.h"
 #include "platform/DocumentWindow.h"
 #include "platform/FileChooser.h"
+#include "platform/FileRead.h"
 #include "platform/Sheet.h"
 
 #include <QAction>
-#include <QFile>
 #include <QFileInfo>
 #include <QPageSetupDialog>
 #include <QPainter>
@@ -94,22 +94,32 @@ std::optional<QByteArray> Document::dataOfType(const QString& typeName, QString*
 bool Document::readFromURL(const QUrl& url, const QString& typeName, QString* error)
 {
     QString why;
-    const QString path = url.toLocalFile();
-    QFile file(path);
-    if (QFileInfo(path).isDir())
-        why = tr("It is a folder, not a document.");
-    else if (!file.open(QIODevice::ReadOnly))
-        why = file.errorString();
-    else {
-        const QByteArray data = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            why = file.errorString();
-        else if (readFromData(data, typeName, &why))
+    QByteArray data;
+    switch (FileRead::readRegularFile(url.toLocalFile(), kLargestReadableFile, data, &why)) {
+    case FileRead::Status::Read:
+        if (readFromData(data, typeName, &why))
             return true;
+        break;
+    case FileRead::Status::Failed:
+        break;
+    case FileRead::Status::Folder:
+        why = tr("It is a folder, not a document.");
+        break;
+    case FileRead::Status::NotRegular:
+        why = tr("It is a device, pipe or socket, not a document.");
+        break;
+    case FileRead::Status::TooLarge:
+        why = fileTooLargeMessage();
+        break;
     }
     if (error)
         *error = why;
     return false;
+}
+
+QString Document::fileTooLargeMessage() const
+{
+    return tr("The file is too large to be a document of this kind.");
 }
 
 bool Document::writeToURL(const QUrl& url, const QString& typeName, QString* error)

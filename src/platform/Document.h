@@ -78,7 +78,9 @@ public:
     // Reading and writing. A read that fails must leave the document as it was.
     virtual bool readFromData(const QByteArray& data, const QString& typeName, QString* error);
     virtual std::optional<QByteArray> dataOfType(const QString& typeName, QString* error);
+    // Reads only a regular file of at most kLargestReadableFile bytes.
     bool readFromURL(const QUrl& url, const QString& typeName, QString* error);
+    static constexpr qint64 kLargestReadableFile = qint64(1) << 30;
     // Replaces the file only when every byte was written; the old file stays as it was otherwise.
     bool writeToURL(const QUrl& url, const QString& typeName, QString* error);
     // Reads the file again; the undo steps go and the change count is cleared.
@@ -133,6 +135,8 @@ protected:
     // Builds the window; the default is a plain document window.
     virtual DocumentWindow* makeWindow();
     virtual void windowControllerDidLoadNib(DocumentWindow* window) {}
+    // Why a file larger than kLargestReadableFile is not read.
+    virtual QString fileTooLargeMessage() const;
 
 private:
     friend class DocumentController;

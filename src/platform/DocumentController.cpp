@@ -181,6 +181,8 @@ void DocumentController::openDocument()
         for (const QString& path : paths)
             if (guard)
                 guard->openDocumentWithContentsOfURL(QUrl::fromLocalFile(path), true);
+        if (guard)
+            emit guard->openPanelEnded();
     });
 }
 

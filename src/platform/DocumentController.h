@@ -82,6 +82,8 @@ signals:
     void documentRemoved(Document* document);
     // Every document has closed for a quit: the application may end now.
     void terminationApproved();
+    // The chooser of openDocument() has ended, after the chosen files were opened.
+    void openPanelEnded();
 
 private:
     struct DocumentType {

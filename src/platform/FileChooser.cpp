@@ -6,14 +6,39 @@
 #include <QFileDialog>
 #include <QGridLayout>
 
-namespace {
-QString nameFilter(const FileChooserOptions& options)
+void SaveChooserType::setAllowedType(const QStringList& extensions, const QString& description)
 {
-    QStringList patterns;
-    for (const QString& extension : options.allowedExtensions)
-        patterns.append(QStringLiteral("*.") + extension);
-    const QString description = options.typeDescription.isEmpty() ? QFileDialog::tr("Files") : options.typeDescription;
-    return description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    m_extensions = extensions;
+    m_description = description;
+    emit allowedTypeChanged();
+}
+
+namespace {
+QStringList nameFilters(const QStringList& extensions, const QString& typeDescription, bool allowsOtherFileTypes)
+{
+    QStringList filters;
+    if (!extensions.isEmpty()) {
+        QStringList patterns;
+        for (const QString& extension : extensions)
+            patterns.append(QStringLiteral("*.") + extension);
+        const QString description = typeDescription.isEmpty() ? QFileDialog::tr("Files") : typeDescription;
+        filters.append(description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
+    }
+    if (allowsOtherFileTypes)
+        filters.append(QFileDialog::tr("All Files (*)"));
+    return filters;
+}
+
+void applyType(QFileDialog* dialog, const QStringList& extensions, const QString& typeDescription,
+               bool allowsOtherFileTypes, bool save)
+{
+    const QStringList filters = nameFilters(extensions, typeDescription, allowsOtherFileTypes);
+    if (filters.isEmpty())
+        return;
+    dialog->setNameFilters(filters);
+    dialog->selectNameFilter(filters.first());
+    if (save)
+        dialog->setDefaultSuffix(extensions.value(0));
 }
 
 QFileDialog* makeDialog(QWidget* window, const FileChooserOptions& options, bool save)
@@ -24,10 +49,12 @@ QFileDialog* makeDialog(QWidget* window, const FileChooserOptions& options, bool
         dialog->setFileMode(QFileDialog::AnyFile);
     else
         dialog->setFileMode(options.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
-    if (!options.allowedExtensions.isEmpty()) {
-        dialog->setNameFilter(nameFilter(options));
-        if (save)
-            dialog->setDefaultSuffix(options.allowedExtensions.first());
+    applyType(dialog, options.allowedExtensions, options.typeDescription, options.allowsOtherFileTypes, save);
+    if (SaveChooserType* type = save ? options.saveType.data() : nullptr) {
+        const bool others = options.allowsOtherFileTypes;
+        QObject::connect(type, &SaveChooserType::allowedTypeChanged, dialog, [dialog, type, others] {
+            applyType(dialog, type->allowedExtensions(), type->typeDescription(), others, true);
+        });
     }
     if (!options.directory.isEmpty())
         dialog->setDirectory(options.directory);
@@ -101,13 +128,24 @@ QStringList ScriptedFileChooser::nextAnswer()
 
 void ScriptedFileChooser::chooseFilesToOpen(QWidget* window, const FileChooserOptions& options, OpenCompletion completion)
 {
-    requests.append({false, window, options});
+    requests.append({false, window, options, {}});
     MainQueue::post([completion = std::move(completion), paths = nextAnswer()] { completion(paths); });
 }
 
 void ScriptedFileChooser::chooseFileToSave(QWidget* window, const FileChooserOptions& options, SaveCompletion completion)
 {
-    requests.append({true, window, options});
+    requests.append({true, window, options, {}});
+    QPointer<QObject> listener;
+    if (SaveChooserType* type = options.saveType) {
+        listener = new QObject(m_listeners.get());
+        const qsizetype index = requests.size() - 1;
+        QObject::connect(type, &SaveChooserType::allowedTypeChanged, listener, [this, index, type] {
+            requests[index].allowedTypeChanges.append(type->allowedExtensions());
+        });
+    }
     const QStringList answer = nextAnswer();
-    MainQueue::post([completion = std::move(completion), path = answer.value(0)] { completion(path); });
+    MainQueue::post([completion = std::move(completion), path = answer.value(0), listener] {
+        delete listener.data();
+        completion(path);
+    });
 }

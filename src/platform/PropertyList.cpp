@@ -7,6 +7,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -571,9 +572,64 @@ QByteArray PropertyList::dataWithPropertyList(const Value& plist, Format format,
     return out;
 }
 
+namespace {
+
+// Whether the bytes can begin an XML document: an optional byte-order mark and
+// white space, then a tag, in UTF-8 or UTF-16, with no control character in
+// the first few hundred characters. Anything else is refused before the XML
+// reader decodes it all.
+bool mayBeXml(const QByteArray& data)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
+    const qsizetype n = data.size();
+    qsizetype i = 0;
+    int unit = 1; // bytes per character
+    int low = 0;  // where an ASCII character's byte is within its unit
+    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) {
+        i = 3;
+    } else if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
+        i = 2, unit = 2;
+    } else if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF) {
+        i = 2, unit = 2, low = 1;
+    } else if (n >= 2 && p[0] == 0 && p[1] != 0) {
+        unit = 2, low = 1;
+    } else if (n >= 2 && p[0] != 0 && p[1] == 0) {
+        unit = 2;
+    }
+    // The character at i, or -1 past the end; above 0x7F counts as 0x80.
+    const auto at = [&](qsizetype k) -> int {
+        if (k + unit > n)
+            return -1;
+        if (unit == 2 && p[k + 1 - low] != 0)
+            return 0x80;
+        return std::min<int>(p[k + low], 0x80);
+    };
+    const auto isSpace = [](int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    const qsizetype start = i;
+    while (isSpace(at(i)))
+        i += unit;
+    if (at(i) != '<')
+        return false;
+    const int next = at(i + unit);
+    if (!(next == '?' || next == '!' || next == '_' || (next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z')))
+        return false;
+    for (qsizetype k = start; k < start + 256 * unit; k += unit) {
+        const int c = at(k);
+        if (c < 0)
+            break;
+        if (c < 0x20 && !isSpace(c))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool PropertyList::read(const QByteArray& data, Value& out, QString* error, Format* format)
 {
     out = Value();
+    if (!data.startsWith("bplist") && !mayBeXml(data))
+        return fail(error, QStringLiteral("malformed property list: neither binary nor XML"));
     if (data.startsWith("bplist")) {
         if (format)
             *format = Format::Binary;

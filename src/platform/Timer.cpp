@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
+#include <limits>
 
 std::shared_ptr<Timer> Timer::scheduledTimer(Interval interval, std::function<void()> action)
 {
@@ -11,19 +12,48 @@ std::shared_ptr<Timer> Timer::scheduledTimer(Interval interval, std::function<vo
 }
 
 namespace {
+constexpr Timer::Interval kLongestQtWait{std::numeric_limits<int>::max()};
+
+Timer::Interval& longestWait()
+{
+    static Timer::Interval longest = kLongestQtWait;
+    return longest;
+}
+} // namespace
+
+void Timer::setLongestSingleWait(Interval longest)
+{
+    longestWait() = longest.count() > 0 ? std::min(longest, kLongestQtWait) : kLongestQtWait;
+}
+
+Timer::Interval Timer::longestSingleWait()
+{
+    return longestWait();
+}
+
+namespace {
 // The QTimer belongs to the application object, not to the handle, so a timer
 // whose handle is dropped still fires; the QTimer is deleted once it has fired
-// or was invalidated.
+// or was invalidated. QTimer casts its interval to int milliseconds, so a
+// longer one would wrap and fire early or never: it is waited out in steps.
 class QtTimer : public Timer {
 public:
-    QtTimer(Interval interval, std::function<void()> action) : Timer(interval), m_action(std::move(action)) {}
+    QtTimer(Interval interval, std::function<void()> action)
+        : Timer(interval), m_action(std::move(action)), m_remaining(std::max(interval, Interval::zero()))
+    {
+    }
 
     void start(const std::shared_ptr<QtTimer>& self)
     {
         m_timer = new QTimer(QCoreApplication::instance());
         m_timer->setSingleShot(true);
-        QObject::connect(m_timer, &QTimer::timeout, m_timer, [self] { self->fire(); });
-        m_timer->start(timeInterval());
+        QObject::connect(m_timer, &QTimer::timeout, m_timer, [self] {
+            if (self->m_remaining > Interval::zero())
+                self->waitNextStep();
+            else
+                self->fire();
+        });
+        waitNextStep();
     }
     void invalidate() override
     {
@@ -37,6 +67,12 @@ public:
     bool isValid() const override { return m_valid; }
 
 private:
+    void waitNextStep()
+    {
+        const Interval step = std::min(m_remaining, Timer::longestSingleWait());
+        m_remaining -= step;
+        m_timer->start(static_cast<int>(step.count()));
+    }
     void fire()
     {
         if (!m_valid)
@@ -51,6 +87,7 @@ private:
 
     std::function<void()> m_action;
     QPointer<QTimer> m_timer;
+    Interval m_remaining;
     bool m_valid = true;
 };
 

@@ -24,6 +24,13 @@ public:
 
     static std::shared_ptr<Timer> scheduledTimer(Interval interval, std::function<void()> action);
 
+    // The event loop takes waits of at most this long (QTimer counts in int
+    // milliseconds, about 24.8 days); longer intervals are waited out in steps
+    // of it. Tests lower it to see the steps; a zero or negative value puts
+    // the usual one back.
+    static void setLongestSingleWait(Interval longest);
+    static Interval longestSingleWait();
+
 protected:
     explicit Timer(Interval interval) : m_interval(interval) {}
 

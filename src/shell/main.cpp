@@ -1,7 +1,8 @@
-#include "document/MyDocument.h"
+#include "shell/ApplicationShell.h"
+#include "shell/QvRevertDocController.h"
+
 #include "exchange/ExchangeInstall.h"
 #include "platform/BuildConfig.h"
-#include "platform/DocumentController.h"
 #include "platform/MainQueue.h"
 
 #include <QApplication>
@@ -23,19 +24,16 @@ int main(int argc, char** argv)
                                  QStringLiteral("[files...]"));
     parser.process(app);
 
+    // Services the documents use are installed here, before any document opens.
     installExchangeManagers();
-    DocumentController controller;
-    controller.registerDocumentType(QStringLiteral("calvorin"), QStringLiteral("Calvorin Document"),
-                                    {QStringLiteral("calvorin")}, [] { return new MyDocument; });
+
+    QvRevertDocController controller;
+    controller.registerContactsDocumentType();
     QObject::connect(&controller, &DocumentController::terminationApproved, &app, &QCoreApplication::quit);
 
-    // Documents named on the command line are the open-document requests of
-    // this platform; without any, or when none could be opened, a new one.
+    ApplicationShell shell(controller);
+    // Documents named on the command line are the open-document requests of this platform.
     const QStringList files = parser.positionalArguments();
-    MainQueue::post([&controller, files] {
-        controller.openDocumentsFromCommandLine(files);
-        if (controller.documents().isEmpty())
-            controller.newDocument();
-    });
+    MainQueue::post([&shell, files] { shell.launch(files); });
     return app.exec();
 }

@@ -1,5 +1,6 @@
 #include "platform/Defaults.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -184,6 +185,24 @@ TEST_F(DefaultsTest, UnstorableValuesChangeNothing)
     EXPECT_FALSE(defaults.hasUserValueForKey("loop"));
     cyclic->removeAllObjects(); // break the cycle so it is freed
     EXPECT_FALSE(defaults.setObject(Value("x"), ""));
+}
+
+TEST_F(DefaultsTest, AFailedWriteChangesNothingAndTheNextOneSucceedsOnceTheFileCanBeWritten)
+{
+    Defaults defaults(path());
+    ASSERT_TRUE(defaults.setObject(Value("kept"), "name"));
+    // A folder in the file's place cannot be written, not even by root.
+    const QString aside = dir.filePath(QStringLiteral("aside.conf"));
+    ASSERT_TRUE(QFile::rename(path(), aside));
+    ASSERT_TRUE(QDir().mkpath(path()));
+    EXPECT_FALSE(defaults.setObject(Value("lost"), "name"));
+    EXPECT_FALSE(defaults.removeObjectForKey("name"));
+    EXPECT_EQ(defaults.stringForKey("name"), QStringLiteral("kept"));
+    ASSERT_TRUE(QDir(path()).removeRecursively());
+    ASSERT_TRUE(QFile::rename(aside, path()));
+
+    EXPECT_TRUE(defaults.setObject(Value("written"), "name"));
+    EXPECT_EQ(Defaults(copyOfFile(QStringLiteral("reread.conf"))).stringForKey("name"), QStringLiteral("written"));
 }
 
 TEST_F(DefaultsTest, ChangeSignalFiresWhenTheValueReadChanges)

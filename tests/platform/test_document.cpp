@@ -1,5 +1,6 @@
 #include "test_document_fixture.h"
 
+#include "common/file_size_limit.h"
 #include "platform/DocumentWindow.h"
 #include "platform/Sheet.h"
 
@@ -12,8 +13,7 @@
 #include <QPrinter>
 #include <QSignalSpy>
 #include <QTest>
-#include <sys/resource.h>
-#include <csignal>
+#include <sys/stat.h>
 
 namespace {
 QStringList fileNames(const QDir& dir)
@@ -273,16 +273,7 @@ TEST_F(DocumentTest, WriteThatFailsHalfWayLeavesThePreviousFileIntact)
     TextDocument* document = open(file);
     document->type(QString(1 << 20, QLatin1Char('x')));
 
-    // A file-size limit makes the disk refuse the new file part of the way through.
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 64 * 1024;
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    document->saveDocument();
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    withFileSizeLimit(64 * 1024, [document] { document->saveDocument(); });
     settle();
 
     EXPECT_EQ(readFile(file), "previous contents");
@@ -395,11 +386,20 @@ TEST_F(DocumentTest, FilesThatCannotBeOpenedAreReportedAndOpenNothing)
     writeFile("damaged.txt", "BAD bytes");
     writeFile("picture.png", "not ours");
     QDir(dir.path()).mkdir("folder.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.txt")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", path("zero.txt")));
+    {
+        QFile huge(path("huge.txt"));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(Document::kLargestReadableFile + 1));
+    }
     const Case cases[] = {
         {"damaged.txt", "Not a text document."},
         {"picture.png", "calvorin-tests cannot open files of this kind."},
         {"missing.txt", "No such file or directory"},
         {"folder.txt", "It is a folder, not a document."},
+        {"pipe.txt", "It is a device, pipe or socket, not a document."},
+        {"zero.txt", "It is a device, pipe or socket, not a document."},
+        {"huge.txt", "The file is too large to be a document of this kind."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file.toStdString());

@@ -177,6 +177,31 @@ QByteArray selfContainingBinary()
     return d;
 }
 
+TEST(PropertyList, XmlMayOpenWithAByteOrderMarkAndWhiteSpaceInUtf8OrUtf16)
+{
+    const QString text = QStringLiteral(" \n\t<plist><string>Zoë</string></plist>");
+    QByteArray le(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    QByteArray be = le;
+    for (qsizetype i = 0; i + 1 < be.size(); i += 2)
+        std::swap(be[i], be[i + 1]);
+    const struct {
+        const char* name;
+        QByteArray data;
+    } cases[] = {
+        {"UTF-8", text.toUtf8()},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + text.toUtf8()},
+        {"UTF-16LE with its mark", "\xFF\xFE" + le},
+        {"UTF-16BE with its mark", "\xFE\xFF" + be},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString error;
+        Value out;
+        ASSERT_TRUE(PropertyList::read(c.data, out, &error)) << error.toStdString();
+        EXPECT_EQ(out.stringValue(), QStringLiteral("Zoë"));
+    }
+}
+
 TEST(PropertyList, MalformedInputFailsCleanly)
 {
     const QByteArray good = PropertyList::dataWithPropertyList(sample(), Format::Binary);
@@ -186,6 +211,11 @@ TEST(PropertyList, MalformedInputFailsCleanly)
         QByteArray data;
     } cases[] = {
         {"empty", "malformed", QByteArray()},
+        {"text", "neither binary nor XML", "hello <plist/>"},
+        {"bytes", "neither binary nor XML", QByteArray::fromHex("00003c00ff3c")},
+        {"UTF-16 with a letter before the tag", "neither binary nor XML", QByteArray::fromHex("fffe41003c00")},
+        {"no name after the opening", "neither binary nor XML", "<\x9c<plist/>"},
+        {"control bytes after the tag", "neither binary nor XML", QByteArray("<plist>\x01\x02</plist>")},
         {"nested beyond the limit", "too deeply", nestedXml(PropertyList::kMaxDepth + 2)},
         {"nested far beyond the limit", "too deeply", nestedXml(200000)},
         {"unknown element", "unknown element", "<plist><set/></plist>"},

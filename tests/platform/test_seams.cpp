@@ -7,6 +7,7 @@
 #include "platform/UrlOpener.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -15,6 +16,8 @@
 #include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
+
+#include <limits>
 
 using namespace std::chrono_literals;
 
@@ -73,6 +76,32 @@ TEST(Timer, FiresOnceAfterItsIntervalUnlessInvalidated)
     EXPECT_EQ(fired, 1);
     EXPECT_EQ(cancelled, 0);
     EXPECT_FALSE(timer->isValid()) << "a timer that has fired is spent";
+}
+
+TEST(Timer, WaitsOutIntervalsLongerThanTheEventLoopTakesInSteps)
+{
+    // Lowered so that the steps show within a test; the event loop's own limit is about 24.8 days.
+    Timer::setLongestSingleWait(15ms);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 firedAfter = -1;
+    auto timer = Timer::scheduledTimer(60ms, [&] { firedAfter = clock.elapsed(); });
+    QTRY_VERIFY(firedAfter >= 0);
+    EXPECT_GE(firedAfter, 55) << "fired after one step instead of the whole interval";
+    Timer::setLongestSingleWait(0ms);
+    EXPECT_EQ(Timer::longestSingleWait(), std::chrono::milliseconds(std::numeric_limits<int>::max()));
+
+    // Beyond int milliseconds: neither at once (a wrapped negative wait) nor soon (a wrapped small one).
+    int fired = 0;
+    std::vector<std::shared_ptr<Timer>> far;
+    for (const qint64 ms : {qint64(2147484) * 1000, qint64(4294967306) * 1000, qint64(4294967297)})
+        far.push_back(Timer::scheduledTimer(std::chrono::milliseconds(ms), [&] { ++fired; }));
+    QTest::qWait(50);
+    EXPECT_EQ(fired, 0);
+    for (const auto& t : far) {
+        EXPECT_TRUE(t->isValid());
+        t->invalidate();
+    }
 }
 
 TEST(Timer, ManualTimersFireInOrderOfDueTimeAsTimeAdvances)

@@ -1,0 +1,306 @@
+// A locked document keeps nothing in clear: after a contact is typed in,
+// shown, searched for, saved and the document locked, no live object, stack
+// or static data of the process holds its names, its note or the password, in
+// any of the encodings text takes on the way. Blocks freed on the way are
+// searched as they go: the document's own byte buffers (archives in clear,
+// the password's bytes) must be wiped before they are freed.
+#include "FreedBlocks.h"
+#include "MemoryScan.h"
+#include "test_document_fixture.h"
+
+#include "encryption/PasswordSheet.h"
+#include "platform/DocumentWindow.h"
+
+#include <QAccessible>
+#include <QPushButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+// The texts looked for, each in the encodings it can take: UTF-8 (and lower
+// case, as the search keeps it), UTF-16 in both byte orders, Latin-1.
+struct Secret {
+    const char* what;
+    const char* utf8;
+};
+const Secret kSecrets[] = {
+    {"first name", "Quiñobaldë"},
+    {"last name", "Zürrgelmann"},
+    {"note", "Wolkenkuckucksheim-Grünspecht"},
+    {"password", "Pässwört-Xylophon-9"},
+};
+
+struct Needle {
+    int secret;
+    const char* form;
+    QByteArray bytes;
+};
+
+std::vector<Needle> makeNeedles()
+{
+    std::vector<Needle> out;
+    for (int i = 0; i < int(std::size(kSecrets)); ++i) {
+        const QString text = QString::fromUtf8(kSecrets[i].utf8);
+        const QString lower = text.toLower();
+        QByteArray le(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        QByteArray be = le;
+        for (qsizetype k = 0; k + 1 < be.size(); k += 2)
+            std::swap(be[k], be[k + 1]);
+        out.push_back({i, "UTF-8", text.toUtf8()});
+        if (lower != text)
+            out.push_back({i, "UTF-8 lower case", lower.toUtf8()});
+        out.push_back({i, "UTF-16LE", le});
+        out.push_back({i, "UTF-16BE", be});
+        out.push_back({i, "Latin-1", text.toLatin1()});
+    }
+    return out;
+}
+
+class MemoryAfterLockTest : public ContactsDocumentTest {
+protected:
+    void SetUp() override
+    {
+        // From here on every freed block is wiped, so that the needles'
+        // own making leaves nothing behind that a scan could find.
+        FreedBlocks::arm({});
+        needles = makeNeedles();
+        std::vector<FreedBlocks::Needle> watched;
+        for (const Needle& n : needles)
+            watched.push_back({n.bytes.constData(), std::size_t(n.bytes.size())});
+        FreedBlocks::arm(watched);
+
+        ContactsDocumentTest::SetUp();
+        responder.setSheetHandler([this](QDialog* sheet, QWidget*) {
+            if (auto* password = qobject_cast<PasswordSheet*>(sheet))
+                passwordSheet = password;
+        });
+    }
+    void TearDown() override
+    {
+        ContactsDocumentTest::TearDown();
+        FreedBlocks::disarm();
+    }
+
+    static QString text(int secret) { return QString::fromUtf8(kSecrets[secret].utf8); }
+    void press(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(widget, key, modifiers);
+        settle();
+    }
+    // Every character a key of its own, as a keyboard sends them.
+    static void keys(QWidget* widget, const QString& what)
+    {
+        for (const QChar c : what) {
+            QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+    // Replaces a field's text by typing it.
+    void typeText(const char* field, int secret)
+    {
+        QWidget* widget = window->findChild<QWidget*>(QLatin1String(field));
+        ASSERT_NE(widget, nullptr) << field;
+        QTest::mouseClick(widget, Qt::LeftButton);
+        QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
+        keys(widget, text(secret));
+        settle();
+    }
+    void clickToolbar(const char* command)
+    {
+        auto* button = qobject_cast<QToolButton*>(
+            document->modernToolbar()->widgetForAction(window->command(QLatin1String(command))));
+        ASSERT_NE(button, nullptr) << command;
+        QTest::mouseClick(button, Qt::LeftButton);
+        settle();
+    }
+    void backToWindow()
+    {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    }
+    // Asks every widget of the window for its accessible name and value, as
+    // a screen reader would, so that the accessibility cache is filled.
+    void readAloud()
+    {
+        for (QWidget* widget : window->findChildren<QWidget*>()) {
+            if (QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget)) {
+                (void)a->text(QAccessible::Name);
+                (void)a->text(QAccessible::Value);
+            }
+        }
+    }
+    void unlockByTyping()
+    {
+        QLineEdit* field = document->passwordToDecryptField();
+        ASSERT_NE(field, nullptr);
+        field->setFocus();
+        keys(field, text(3));
+        QTest::keyClick(field, Qt::Key_Return);
+        settle();
+        ASSERT_FALSE(document->isEncrypted());
+        ASSERT_EQ(document->myArray()->count(), 1);
+    }
+
+    // What the memory holds of the secrets, as "secret (form) in region at address: bytes around".
+    QStringList held()
+    {
+        QStringList lines;
+        std::vector<QByteArray> bytes;
+        for (const Needle& n : needles)
+            bytes.push_back(n.bytes);
+        const std::vector<MemoryScan::Hit> hits = MemoryScan::scan(bytes);
+        // Text of Latin-1 letters in UTF-16 matches in both byte orders one
+        // byte apart; such a pair is one copy, in the order its alignment tells.
+        const auto pairedWith = [&](const MemoryScan::Hit& hit, const char* form, std::intptr_t shift) {
+            for (const MemoryScan::Hit& other : hits)
+                if (needles[other.needle].secret == needles[hit.needle].secret
+                    && std::string(needles[other.needle].form) == form && std::intptr_t(other.address) == std::intptr_t(hit.address) + shift)
+                    return true;
+            return false;
+        };
+        for (const MemoryScan::Hit& hit : hits) {
+            const Needle& n = needles[hit.needle];
+            const std::string form = n.form;
+            if ((form == "UTF-16BE" && hit.address % 2 == 1 && pairedWith(hit, "UTF-16LE", 1))
+                || (form == "UTF-16LE" && hit.address % 2 == 1 && pairedWith(hit, "UTF-16BE", -1)))
+                continue;
+            lines << QStringLiteral("%1 (%2) in %3 at 0x%4: %5")
+                         .arg(QLatin1String(kSecrets[n.secret].what), QLatin1String(n.form), hit.region)
+                         .arg(hit.address, 0, 16)
+                         .arg(QString::fromLatin1(hit.around.toHex(' ')));
+        }
+        return lines;
+    }
+    std::map<QString, int> heldCounts(const QStringList& lines)
+    {
+        std::map<QString, int> counts;
+        for (const QString& line : lines)
+            ++counts[line.section(QStringLiteral(" in "), 0, 0)];
+        return counts;
+    }
+
+    std::vector<Needle> needles;
+    MyDocument* document = nullptr;
+    DocumentWindow* window = nullptr;
+    QPointer<PasswordSheet> passwordSheet;
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(MemoryAfterLockTest, NothingOfAContactOrThePasswordIsHeldOnceLocked)
+{
+    // A new document, its password typed in its sheet.
+    document = newDocument(false);
+    window = document->window();
+    window->resize(1000, 680);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    settle();
+    ASSERT_TRUE(passwordSheet);
+    keys(passwordSheet->newPasswordField(), text(3));
+    keys(passwordSheet->retypePasswordField(), text(3));
+    QTest::mouseClick(passwordSheet->confirmButton(), Qt::LeftButton);
+    settle();
+    ASSERT_EQ(document->plainPassword(), text(3));
+    backToWindow();
+
+    // A contact typed in, shown, searched for, read aloud; then saved.
+    clickToolbar("addRow");
+    typeText("edit_firstName", 0);
+    typeText("edit_lastName", 1);
+    typeText("edit_note", 2);
+    press(window, Qt::Key_E, Qt::ControlModifier);
+    ASSERT_TRUE(window->findChild<QLabel*>("viewValue_note")->text().contains(text(2)));
+    QLineEdit* search = document->searchField();
+    search->setFocus();
+    keys(search, text(1).left(4));
+    settle();
+    QTest::keyClick(search, Qt::Key_Escape);
+    settle();
+    readAloud();
+    const QString file = dir.filePath("memory.calvorin");
+    ASSERT_TRUE(document->writeToURL(QUrl::fromLocalFile(file), "calvorin", nullptr));
+    document->setFileURL(QUrl::fromLocalFile(file));
+    document->updateChangeCount(Document::ChangeCleared);
+    settle();
+
+    // The scan finds what is held while unlocked.
+    const auto unlocked = heldCounts(held());
+    for (const char* form : {"first name (UTF-16LE)", "last name (UTF-16LE)", "note (UTF-16LE)"})
+        EXPECT_GT(unlocked.count(QLatin1String(form)), 0u) << form << " is not found while it is shown";
+
+    const struct {
+        const char* how;
+        std::function<void()> lock;
+    } locks[] = {
+        {"locked by hand",
+         [&] {
+             responder.answerWithButton("OK");
+             ASSERT_TRUE(window->perform("lockDocument"));
+             settle();
+         }},
+        {"locked automatically",
+         [&] {
+             document->lockAutomatically();
+             settle();
+         }},
+        {"locked by hand again",
+         [&] {
+             responder.answerWithButton("OK");
+             ASSERT_TRUE(window->perform("lockDocument"));
+             settle();
+         }},
+    };
+    for (const auto& step : locks) {
+        SCOPED_TRACE(step.how);
+        if (document->isEncrypted()) {
+            unlockByTyping();
+            readAloud();
+        }
+        step.lock();
+        ASSERT_TRUE(document->isEncrypted());
+        const QStringList lines = held();
+        EXPECT_TRUE(lines.isEmpty()) << qPrintable(lines.join('\n'));
+        // Undo histories keep text one key at a time, which no scan for whole words finds.
+        for (const QLineEdit* field : window->findChildren<QLineEdit*>())
+            EXPECT_FALSE(field->isUndoAvailable() || field->isRedoAvailable()) << field->objectName().toStdString();
+    }
+
+    // Blocks freed with a secret in them. Qt's own strings go unwiped (they
+    // are counted when CALVORIN_SHOW_FREED is set); byte buffers of the
+    // document's own, archives in clear and the password's bytes, are wiped.
+    FreedBlocks::disarm();
+    const bool show = qEnvironmentVariableIsSet("CALVORIN_SHOW_FREED");
+    std::map<QString, int> freed;
+    for (const FreedBlocks::Finding& f : FreedBlocks::findings()) {
+        const Needle& n = needles[f.needle];
+        const std::string form = n.form;
+        const bool passwordBytes = n.secret == 3 && (form == "UTF-8" || form == "Latin-1");
+        ++freed[QStringLiteral("%1 (%2)").arg(QLatin1String(kSecrets[n.secret].what), QLatin1String(n.form))];
+        if (!f.archive && !passwordBytes && !show)
+            continue;
+        std::string stack;
+        for (const std::vector<char>& frame : FreedBlocks::describe(f))
+            stack += std::string("\n  ") + frame.data();
+        if (f.archive)
+            ADD_FAILURE() << "an archive in clear (" << form << ") freed unwiped, by" << stack;
+        else if (passwordBytes)
+            ADD_FAILURE() << "the password's bytes (" << form << ") freed unwiped, by" << stack;
+        else
+            std::printf("-- freed holding %s (%s), %zu bytes, by%s\n", kSecrets[n.secret].what, form.c_str(), f.blockSize,
+                        stack.c_str());
+    }
+    for (const auto& [what, count] : freed)
+        if (show)
+            std::printf("freed holding %s: %d\n", qPrintable(what), count);
+}

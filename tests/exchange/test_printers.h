@@ -1,0 +1,18 @@
+#pragma once
+// Readable failure messages for Qt's strings.
+#include <QString>
+#include <QStringList>
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList& list, std::ostream* out)
+{
+    *out << '{';
+    for (const QString& text : list)
+        *out << (&text == &list.front() ? "" : ", ") << '"' << text.toStdString() << '"';
+    *out << '}';
+}
