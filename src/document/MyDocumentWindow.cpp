@@ -239,7 +239,7 @@ void MyDocument::addCommands(DocumentWindow* window)
     add("editLabelSheet", tr("Edit Field Ca&ptions…"), tr("Captions"), {}, &MyDocument::editLabelSheet);
     menu->addSeparator();
     add("openUrlWebWork", tr("Open &Work Web Page"), tr("Work Web Page"), {}, &MyDocument::openUrlWebWork);
-    add("openUrlWebPersonal", tr("Open Personal &Web Page"), tr("Personal Web Page"), {},
+    add("openUrlWebPersonal", tr("Open Pe&rsonal Web Page"), tr("Personal Web Page"), {},
         &MyDocument::openUrlWebPersonal);
     menu->addSeparator();
     QPointer<MyDocument> guard(this);
@@ -417,7 +417,7 @@ void MyDocument::buildRecordPane()
         button->setProperty("openTag", tag);
         button->setText(tr("Open"));
         button->setToolTip(tr("Open this address"));
-        button->setAccessibleName(tr("Open %1").arg(key));
+        button->setAccessibleName(button->toolTip());
         button->setAutoRaise(true);
         button->hide();
         connect(button, &QToolButton::clicked, this, [this, tag] { openField(tag); });
