@@ -3,6 +3,7 @@
 #include "exchange/QvDataImportManager.h"
 #include "platform/Alert.h"
 #include "platform/MainQueue.h"
+#include "platform/Sheet.h"
 
 #include <QApplication>
 #include <QFile>
@@ -10,6 +11,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <utility>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/lsan_interface.h>
+#define CALVORIN_LSAN 1
+#endif
+#endif
 
 namespace {
 
@@ -20,7 +30,6 @@ public:
         m_ImportFieldKeyArray = {QStringLiteral("NO_IMPORT"), QStringLiteral(""), QStringLiteral("a"),
                                  QStringLiteral("b"), QStringLiteral("c")};
         setRowToStartCascadeAssignment(2);
-        setUseSettingsPanel(false);
     }
     DictionaryRef createNewObjectToImport() override { return Dictionary::create(); }
 
@@ -54,11 +63,48 @@ struct Setup {
     QString path;
 };
 
+Setup& setup()
+{
+    static Setup shared;
+    return shared;
+}
+
 } // namespace
+
+// Qt and the font library load what they keep for the process with the first
+// sheet and alert: that happens here, not in an input.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+#ifdef CALVORIN_LSAN
+    // The font library's own set-up never frees what it keeps.
+    __lsan_disable();
+#endif
+    setup();
+    Importer warmUp;
+    warmUp.showLoadingFileSheet();
+    warmUp.closeLoadingFileSheet();
+    // Every alert once (their texts need fonts of their own) and a mapping sheet.
+    const QString path = setup().path;
+    for (const auto& [bytes, code] : {std::pair<QByteArray, int>{"a,\xC3", 1}, {"", 0}, {"a,b\nc,d\n", 0}}) {
+        QFile file(path);
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(bytes);
+        file.close();
+        warmUp.loadDataFromFile(path, 0, code);
+    }
+    warmUp.loadDataFromFile(setup().dir.filePath(QStringLiteral("missing.csv")), 0, 0);
+    warmUp.ImportSettings();
+    warmUp.CancelImportSetting();
+    setup().queue->runAll();
+#ifdef CALVORIN_LSAN
+    __lsan_enable();
+#endif
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Setup setup;
+    Setup& setup = ::setup();
     if (size < 1)
         return 0;
     const int code = kCodes[data[0] % std::size(kCodes)];
@@ -75,21 +121,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             return 0;
         file.write(bytes);
     }
-    Importer importer;
+    auto owned = std::make_unique<Importer>();
+    Importer& importer = *owned;
     importer.loadDataFromFile(setup.path, format, code);
+    const qsizetype rows = importer.importedRowCount();
     const qsizetype columns = importer.destFieldArray()->count();
     importer.tryAssignFromFirstRow();
     importer.AssignCascadeImportFields();
     importer.AllImportFieldsToCreateNewColumn();
-    if (columns > 0)
-        importer.chooseDestination(columns - 1, 3);
+    if (columns > 0) {
+        importer.destFieldArray()->objectAtIndex(columns - 1).dictionary()->setObject(
+            Value::int32(3), QvDataImportManager::kDestination);
+        importer.manageDataLoadingPopUpSelected(columns - 1);
+    }
     importer.showNextRecord();
     importer.showPrevRecord();
-    setup.queue->runAll();
-    const qsizetype rows = importer.importedRowCount();
     importer.DoImport();
     if (importer.outsideDataArray()->count() > rows || importer.importedRowCount() != 0)
         __builtin_trap();
+    // The mapping sheet that was queued goes with its manager.
+    owned.reset();
     setup.queue->runAll();
+    Sheet::endAll(nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return 0;
 }
