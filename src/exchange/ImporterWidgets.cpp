@@ -192,6 +192,7 @@ ImporterWidgets::ImporterWidgets(QvDataImportManager* manager) : m_manager(manag
     m_container = new QWidget;
     m_ui->setupUi(m_container);
     m_container->hide();
+    m_accessory = m_ui->importPanelAccessoryView;
 
     for (const Choice& choice : kFormats)
         m_ui->formatPopup->addItem(QCoreApplication::translate("Importer", choice.title), choice.code);
@@ -246,6 +247,8 @@ ImporterWidgets::~ImporterWidgets()
     delete m_settingsPanel.data();
     delete m_loadingSheet.data();
     delete m_importingSheet.data();
+    // The accessory may still be in a chooser that has not ended.
+    delete m_accessory.data();
     delete m_container.data();
 }
 

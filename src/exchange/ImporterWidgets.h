@@ -75,6 +75,7 @@ private:
     QvDataImportManager* m_manager;
     std::unique_ptr<Ui::Importer> m_ui;
     QPointer<QWidget> m_container;
+    QPointer<QWidget> m_accessory;
     QPointer<QDialog> m_settingsPanel;
     QPointer<QDialog> m_loadingSheet;
     QPointer<QDialog> m_importingSheet;

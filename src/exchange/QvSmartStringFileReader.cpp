@@ -83,7 +83,8 @@ std::optional<QString> decodeUtf32(const QByteArray& bytes, qsizetype offset, bo
     if (length < 0 || length % 4 != 0)
         return std::nullopt;
     QString text;
-    text.reserve(length / 4);
+    // At most two units a character: the text is never moved (and left behind) while it grows.
+    text.reserve(length / 2);
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.constData()) + offset;
     for (qsizetype i = 0; i < length; i += 4) {
         const char32_t c = bigEndian
