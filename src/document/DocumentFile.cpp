@@ -5,6 +5,7 @@
 #include "platform/KeyedArchive.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <array>
@@ -362,16 +363,15 @@ int DocumentFile::encryptContent(const DocumentContent& content, const QString& 
     std::array<QByteArray, 4> sealed;
     for (size_t i = 0; i < plain.size(); ++i) {
         QByteArray archive;
+        // The archive is the content in clear, wiped however the step ends.
+        const auto wipeArchive = qScopeGuard([&archive] { CryptoPrimitives::wipe(archive); });
         QString why;
         if (!KeyedArchiver::archive(plain[i], archive, &why)) {
-            CryptoPrimitives::wipe(archive);
             setFailure(error, tr("The contacts could not be archived: %1").arg(why));
             return StatusNotArchivable;
         }
         int status = 0;
         sealed[i] = cipher->encrypt(archive, &status);
-        // The archive is the content in clear.
-        CryptoPrimitives::wipe(archive);
         if (status != 0 || sealed[i].isNull()) {
             setFailure(error, tr("The contacts could not be encrypted (error %1).").arg(status));
             return status != 0 ? status : int(QvCommonCrypto::StatusUnspecifiedError);
