@@ -164,6 +164,7 @@ DocumentWindow* MyDocument::makeWindow()
     });
 
     addCommands(window);
+    addAddressBookCommands(window);
     buildToolbar(window);
     buildRecordPane();
     buildLockedView();
