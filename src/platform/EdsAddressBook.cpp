@@ -21,8 +21,11 @@
 namespace {
 
 constexpr const char* kRegistryService = "org.gnome.evolution.dataserver.Sources5";
-// A book that does not answer within this is left out.
-constexpr guint32 kConnectSeconds = 5;
+// How long a book on the network may take to come online; one that does not
+// gives what it has kept offline. A book on this computer is used at once
+// (waiting would only wait for a network it does not need).
+constexpr guint32 kConnectSeconds = 3;
+constexpr guint32 kNoWait = static_cast<guint32>(-1); // 0 would wait for ever
 
 template <class T>
 struct GObjectRef {
@@ -90,18 +93,19 @@ bool registryReachable()
     return false;
 }
 
-bool isDirectory(ESource* source)
+bool hasBackend(ESource* source, const char* name)
 {
     auto* book = static_cast<ESourceBackend*>(e_source_get_extension(source, E_SOURCE_EXTENSION_ADDRESS_BOOK));
     const gchar* backend = book ? e_source_backend_get_backend_name(book) : nullptr;
-    return backend && std::strcmp(backend, "ldap") == 0;
+    return backend && std::strcmp(backend, name) == 0;
 }
 
 // The cards of one book as vCard text; false when the book does not answer.
 bool appendCards(ESource* source, QByteArray& cards)
 {
     GError* error = nullptr;
-    GObjectRef<EClient> client(e_book_client_connect_sync(source, kConnectSeconds, nullptr, &error));
+    const guint32 wait = hasBackend(source, "local") ? kNoWait : kConnectSeconds;
+    GObjectRef<EClient> client(e_book_client_connect_sync(source, wait, nullptr, &error));
     if (!client.p) {
         g_clear_error(&error);
         return false;
@@ -149,7 +153,7 @@ public:
         QByteArray cards;
         for (GList* it = sources; it; it = it->next) {
             auto* source = static_cast<ESource*>(it->data);
-            if (!isDirectory(source))
+            if (!hasBackend(source, "ldap"))
                 appendCards(source, cards);
         }
         g_list_free_full(sources, g_object_unref);
