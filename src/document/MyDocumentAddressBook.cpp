@@ -173,6 +173,9 @@ void MyDocument::importFromAddressBook()
         options.deleteWhenEnded = true;
         QPointer<AddressBookImportState> alive(state);
         Sheet::begin(sheet, self->windowForSheet(), [guard, alive](int) {
+            // The dialog goes later; it is no longer the sheet now.
+            if (alive)
+                alive->sheet = nullptr;
             if (guard && alive)
                 alive->clear(*guard);
         }, std::move(options));

@@ -241,6 +241,47 @@ TEST_F(AddressBookImportTest, OnlyCheckedImportsTheCheckedRowsEvenWhenTheSearchH
     EXPECT_EQ(recordNames(document), (QStringList{"Ann Lee", "Ann Lee", "Bo Ek", "Cy Fa", "Di Lee"}));
 }
 
+TEST_F(AddressBookImportTest, RecordsThatTheCategoryFilterHidesArriveWithoutDisturbingTheList)
+{
+    MyDocument* document = unlockedDocument();
+    QvColoredCategoryArrayController* groups = categories(document);
+    const DictionaryRef shown = groups->getLastCategory();
+    groups->setValueForKeyPath(Value(QStringLiteral("Shown")), QStringLiteral("selection.cat_category"));
+    const DictionaryRef other = groups->addWithName(QStringLiteral("Other"));
+    groups->setSelectionIndex(-1); // new records go into the last category, "Other"
+    FilteringArrayController* list = records(document);
+    DictionaryRef visible = list->newObject();
+    list->assignCategory(shown, visible);
+    list->addObject(visible);
+    document->setCategoryString(QStringLiteral("Shown"));
+    list->rearrangeObjects();
+    ASSERT_EQ(list->arrangedCount(), 1);
+    list->setSelectionIndex(-1);
+
+    book.setPeople({person("Ann", "Lee"), person("Bo", "Ek")});
+    openSheet(document);
+    document->addressBookImportAll();
+    settle();
+    EXPECT_EQ(document->myArray()->count(), 3);
+    EXPECT_EQ(list->arrangedCount(), 1);
+    EXPECT_EQ(list->selectionIndex(), 0); // a list with rows keeps one selected
+    EXPECT_EQ(usage(other), 2);
+
+    // Records the owner appended itself show at the next add, as the list is arranged again.
+    DictionaryRef appended = list->newObject();
+    list->assignCategory(shown, appended);
+    document->myArray()->addObject(Value(appended));
+    book.setPeople({person("Cy", "Fa")});
+    openSheet(document);
+    document->addressBookImportAll();
+    settle();
+    EXPECT_EQ(list->arrangedCount(), 2);
+
+    document->showAllCategory();
+    EXPECT_EQ(recordNames(document).mid(1), (QStringList{"Ann Lee", "Bo Ek", "First Name Last Name", "Cy Fa"}));
+    EXPECT_EQ(list->arrangedCount(), 5);
+}
+
 TEST_F(AddressBookImportTest, TheListedPeopleAreImportedEvenWhenTheBookChangedMeanwhile)
 {
     book.setPeople({person("Ann", "Lee"), person("Bo", "Ek")});
