@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableView>
 
 #include <unordered_map>
@@ -250,6 +251,10 @@ void MyDocument::addressBookDoImportOnlyChecked(bool onlyChecked)
     if (isDecrypted()) {
         const std::vector<Value> rows = m_abPeopleArray->objects();
         const auto& people = m_addressBookImport->people;
+        // The window follows the list once, after the last record: redrawing a
+        // long list for each of many records took seconds.
+        QSignalBlocker quiet(m_myArrayController);
+        bool added = false;
         for (const Value& value : rows) {
             const DictionaryRef row = value.dictionary();
             if (!row || (onlyChecked && !row->objectForKey(AddressBookMapping::kImport).boolValue()))
@@ -261,6 +266,11 @@ void MyDocument::addressBookDoImportOnlyChecked(bool onlyChecked)
             AddressBookMapping::fillRecord(record, person->second);
             markChangeDone();
             m_myArrayController->addObject(record);
+            added = true;
+        }
+        if (added) {
+            quiet.unblock();
+            m_myArrayController->rearrangeObjects();
         }
     }
     Sheet::end(sheet, Alert::ModalResponseOK);
