@@ -54,7 +54,6 @@ struct Property {
     QByteArrayView charset;
     bool quotedPrintable = false;
     bool base64 = false;
-    bool uri = false;
     QByteArrayView value;
 };
 
@@ -105,8 +104,6 @@ bool addParameter(QByteArrayView param, Property& property)
                 property.base64 = true;
         } else if (equalsNoCase(key, "CHARSET")) {
             property.charset = value;
-        } else if (equalsNoCase(key, "VALUE")) {
-            property.uri = equalsNoCase(value, "uri");
         }
     }
     return true;
@@ -388,7 +385,7 @@ private:
         line = QByteArrayView(begin, p - begin);
         if (p < end && *p == '\r')
             ++p;
-        if (p < end && *p == '\n' && (p == begin || p[-1] != '\n'))
+        if (p < end && *p == '\n')
             ++p;
         m_pos = p - m_bytes.data();
         ++m_lineNumber;
@@ -589,7 +586,8 @@ void Parser::handle(const Property& property)
         entry.label = labelForTypes(property.types, entry.kind == Card::Url);
         // URLs keep their backslashes and semicolons as written.
         entry.value = entry.kind == Card::Url ? textOf(property) : components(textOf(property), false).value(0);
-        if (entry.kind == Card::Phone && property.uri && entry.value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+        // 4.0 writes numbers as tel: addresses, some writers without saying so.
+        if (entry.kind == Card::Phone && entry.value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
             entry.value.remove(0, 4);
         entry.value = entry.value.trimmed();
         if (!entry.value.isEmpty())

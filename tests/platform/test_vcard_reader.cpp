@@ -128,6 +128,8 @@ TEST(VCardReader, ReadsEachRuleOfTheFormat)
          }},
         {"tel: URIs", card("TEL;VALUE=uri;TYPE=\"home,voice\";PREF=1:tel:+1-555-0100\r\n", "4.0"),
          [](const AddressBookPerson& p) { EXPECT_EQ(phone(p, AddressBook::kPhoneHomeLabel), "+1-555-0100"); }},
+        {"tel: URIs without VALUE=uri", card("TEL;TYPE=cell:TEL:+1-555-0101\r\n", "4.0"),
+         [](const AddressBookPerson& p) { EXPECT_EQ(phone(p, AddressBook::kPhoneMobileLabel), "+1-555-0101"); }},
         {"values keep the file's order",
          card("TEL;TYPE=HOME:1\r\nTEL;TYPE=CELL:2\r\nTEL;TYPE=HOME:3\r\n"),
          [](const AddressBookPerson& p) {
