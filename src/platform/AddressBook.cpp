@@ -3,6 +3,7 @@
 #include <QCollator>
 
 #include <algorithm>
+#include <atomic>
 
 const QString AddressBook::kPhoneHomeLabel = QStringLiteral("home");
 const QString AddressBook::kPhoneWorkLabel = QStringLiteral("work");
@@ -16,11 +17,6 @@ const QString AddressBook::kEmailWorkLabel = QStringLiteral("work");
 const QString AddressBook::kHomePageLabel = QStringLiteral("home page");
 const QString AddressBook::kOtherLabel = QStringLiteral("other");
 
-#if CALVORIN_HAVE_EBOOK
-// EdsAddressBook.cpp
-AddressBook& desktopAddressBook();
-#endif
-
 namespace {
 // Where no desktop address book can be reached, there is none.
 class NoAddressBook : public AddressBook {
@@ -29,17 +25,23 @@ public:
     QString displayName() const override { return {}; }
     AddressBookPeople people() override { return {}; }
 };
+
+std::atomic<AddressBook*>& desktopBook()
+{
+    static std::atomic<AddressBook*> book{nullptr};
+    return book;
+}
 } // namespace
 
 AddressBook& AddressBook::production()
 {
-#if CALVORIN_HAVE_EBOOK
-    return desktopAddressBook();
-#else
+    if (AddressBook* book = desktopBook().load())
+        return *book;
     static NoAddressBook none;
     return none;
-#endif
 }
+
+void AddressBook::setDesktopAddressBook(AddressBook* book) { desktopBook().store(book); }
 
 bool AddressBook::desktopSupportBuilt() { return CALVORIN_HAVE_EBOOK != 0; }
 

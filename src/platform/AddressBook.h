@@ -77,7 +77,10 @@ public:
     virtual AddressBookPeople people() = 0;
 
     static AddressBook& shared() { return Seam<AddressBook>::current(); }
+    // The desktop's address book that the application installed, or one that is never available.
     static AddressBook& production();
+    // The application installs the desktop's book (EdsAddressBook.h) where the build has one.
+    static void setDesktopAddressBook(AddressBook* book);
     // Whether this build can reach the desktop's address book at all.
     static bool desktopSupportBuilt();
 };

@@ -3,12 +3,13 @@
 // contact is handed over as vCard text to the one vCard reader, so the files
 // and the desktop book map alike.
 //
-// Built only where the client library is found (see CMakeLists.txt).
+// Built only where the client library is found, as a library of its own (see
+// CMakeLists.txt).
 
 // The library's headers come first: Qt's keyword macros clash with them.
 #include <libebook/libebook.h>
 
-#include "platform/AddressBook.h"
+#include "platform/EdsAddressBook.h"
 #include "platform/VCardReader.h"
 
 #include <QByteArray>
@@ -172,7 +173,7 @@ public:
 
 } // namespace
 
-AddressBook& desktopAddressBook()
+AddressBook& edsAddressBook()
 {
     static EdsAddressBook book;
     return book;

@@ -2,6 +2,9 @@
 #include "platform/BuildConfig.h"
 #include "platform/DocumentController.h"
 #include "platform/MainQueue.h"
+#if CALVORIN_HAVE_EBOOK
+#include "platform/EdsAddressBook.h"
+#endif
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -21,6 +24,10 @@ int main(int argc, char** argv)
     parser.addPositionalArgument(QStringLiteral("files"), QApplication::translate("main", "Documents to open."),
                                  QStringLiteral("[files...]"));
     parser.process(app);
+
+#if CALVORIN_HAVE_EBOOK
+    AddressBook::setDesktopAddressBook(&edsAddressBook());
+#endif
 
     DocumentController controller;
     controller.registerDocumentType(QStringLiteral("calvorin"), QStringLiteral("Calvorin Document"),

@@ -7,7 +7,7 @@
 
 #include "document/AddressBookImport.h"
 #include "document/RecordTableModel.h"
-#include "platform/AddressBook.h"
+#include "platform/EdsAddressBook.h"
 
 #include <QFile>
 
@@ -69,6 +69,8 @@ TEST_F(DesktopAddressBookTest, ListsAndImportsTheContactsOfThePersonalBook)
         GTEST_SKIP() << why.toStdString();
     ASSERT_TRUE(writeContacts());
 
+    // As the application does.
+    AddressBook::setDesktopAddressBook(&edsAddressBook());
     AddressBook& book = AddressBook::shared();
     ASSERT_TRUE(book.isAvailable());
     const AddressBookPeople listed = book.people();
