@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTableView>
 
@@ -161,6 +162,13 @@ void MyDocument::importFromAddressBook()
         connect(sheet->importAllButton(), &QPushButton::clicked, self, &MyDocument::addressBookImportAll);
         connect(sheet->importCheckedButton(), &QPushButton::clicked, self, &MyDocument::addressBookImportOnlyChecked);
         connect(sheet->openFilesButton(), &QPushButton::clicked, self, &MyDocument::openVCardFiles);
+        // Space checks or unchecks the current row, whichever column has the focus.
+        auto* toggle = new QShortcut(QKeySequence(Qt::Key_Space), table, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(toggle, &QShortcut::activated, table, [table, controller = state->controller] {
+            const int row = table->currentIndex().row();
+            if (const DictionaryRef shown = controller->arrangedObjectAt(row))
+                controller->setRowChecked(row, !shown->objectForKey(AddressBookMapping::kImport).boolValue());
+        });
         connect(sheet->searchField(), &QLineEdit::textChanged, state->controller,
                 &AddressBookPeopleController::setFilterText);
         // Nothing read from the book goes into a document that locks meanwhile.

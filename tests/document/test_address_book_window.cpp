@@ -139,6 +139,15 @@ TEST_F(AddressBookWindowTest, APersonImportsTheCheckedPeopleOfAVCardFile)
     ASSERT_NE(document->abPanel(), nullptr);
     clickCheckBox(0);
     EXPECT_EQ(sheetRows(), (QStringList{"[x] Ann Lee", "[ ] Acme Widgets Inc."}));
+    // The keyboard checks too: down to a row, Space (in any column).
+    QTableView* table = document->abPanel()->peopleTable();
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Down);
+    QTest::keyClick(table, Qt::Key_Down);
+    QTest::keyClick(table, Qt::Key_Right);
+    QTest::keyClick(table, Qt::Key_Space);
+    settle();
+    EXPECT_EQ(sheetRows(), (QStringList{"[x] Ann Lee", "[x] Acme Widgets Inc."}));
     click(document->abPanel()->cancelButton());
     EXPECT_EQ(document->abPanel(), nullptr);
     EXPECT_EQ(listed(), QStringList{"Acme Widgets Inc."});
