@@ -49,6 +49,9 @@
 
 #include <memory>
 
+class AddressBookImportState;
+class AddressBookPeopleController;
+class AddressBookSheet;
 class CategorySheet;
 class CategoryView;
 class FilteringArrayController;
@@ -284,6 +287,22 @@ public:
     // Controller side.
     void markChangeDone() override;
 
+    // Import from an address book (MyDocumentAddressBook.cpp): the desktop's
+    // address book where one runs, otherwise vCard files chosen first. The
+    // sheet keeps the people it lists beside their rows and imports those;
+    // rows and people go when it ends, whichever way.
+    void importFromAddressBook();
+    void addressBookImportCheckAll();
+    void addressBookImportUncheckAll();
+    void addressBookImportAll();
+    void addressBookImportOnlyChecked();
+    void importFromAddressBookCancel();
+    void addressBookDoImportOnlyChecked(bool onlyChecked);
+    // Lists the people of vCard files in the sheet instead.
+    void openVCardFiles();
+    AddressBookSheet* abPanel() const;
+    AddressBookPeopleController* abPeopleArrayController();
+
 signals:
     void selectedViewChanged(int view);
     void searchTextChanged(const QString& text);
@@ -305,6 +324,7 @@ private:
     const Ui::MyDocument* liveUi() const;
     void lockStateChanged(bool locked);
     void addCommands(DocumentWindow* window);
+    void addAddressBookCommands(DocumentWindow* window);
     void buildToolbar(DocumentWindow* window);
     void buildRecordPane();
     void buildLockedView();
@@ -332,6 +352,7 @@ private:
     std::unique_ptr<QvVSplitViewDelegate> m_mySplitViewDelegate;
     // The window's widgets; null until the window is built.
     std::unique_ptr<Window> m_window;
+    AddressBookImportState* m_addressBookImport = nullptr; // a child, made at first use
 
     // State.
     // The category the list is filtered by, so that the filter follows its renames.

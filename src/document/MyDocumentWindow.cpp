@@ -165,6 +165,7 @@ DocumentWindow* MyDocument::makeWindow()
     });
 
     addCommands(window);
+    addAddressBookCommands(window);
     buildToolbar(window);
     buildRecordPane();
     buildLockedView();
