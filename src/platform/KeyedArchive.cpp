@@ -538,6 +538,10 @@ public:
         if (m_objects.count >= std::numeric_limits<quint32>::max() - kFirstCached)
             return fail(error, QStringLiteral("keyed archive: too many objects"));
         m_slots.assign(m_objects.count, kUnread);
+        // Every value read takes a reference of at least one byte, unless an
+        // object is referred to many times: what it holds then counts again
+        // at each reference, so that a few bytes cannot make endless work.
+        m_valueBudget = quint64(data.size()) + kValueAllowance;
         return decode(rootUid, 0, out, error);
     }
 
@@ -545,6 +549,16 @@ private:
     // Per object: unread, being read, read once without being kept, or the
     // place of its value in m_cached plus kFirstCached.
     enum : quint32 { kUnread, kReading, kReadOnce, kFirstCached };
+    static constexpr quint64 kValueAllowance = 1024;
+
+    // Counts `values` more values read; false past the budget.
+    bool spend(quint64 values, QString* error)
+    {
+        if (values > m_valueBudget - m_valuesRead)
+            return fail(error, QStringLiteral("keyed archive: its objects are referred to more often than its size allows"));
+        m_valuesRead += values;
+        return true;
+    }
 
     bool entry(const Object& dict, quint64 i, Object& key, Object& value, QString* error) const
     {
@@ -557,7 +571,7 @@ private:
     {
         if (uid == 0) {
             out = Value();
-            return true;
+            return spend(1, error);
         }
         if (uid >= m_objects.count)
             return fail(error, QStringLiteral("keyed archive: reference to object %1 of %2").arg(uid).arg(m_objects.count));
@@ -568,6 +582,8 @@ private:
             const Cached& cached = m_cached[slot - kFirstCached];
             if (depth + cached.height > KeyedUnarchiver::kMaxDepth)
                 return fail(error, QStringLiteral("keyed archive: objects are nested too deeply"));
+            if (!spend(cached.values, error))
+                return false;
             m_deepest = std::max(m_deepest, depth + cached.height);
             out = cached.value;
             return true;
@@ -579,6 +595,9 @@ private:
         quint64 index = 0;
         Object o;
         if (!m_plist.reference(m_objects, uid, index, error) || !m_plist.object(index, o, error))
+            return false;
+        const quint64 valuesBefore = m_valuesRead;
+        if (!spend(1, error))
             return false;
         int height = 0;
         if (o.type == Type::Dict) {
@@ -600,7 +619,7 @@ private:
                 return true;
             }
         }
-        m_cached.push_back(Cached{out, height});
+        m_cached.push_back(Cached{out, height, m_valuesRead - valuesBefore});
         m_slots[uid] = static_cast<quint32>(m_cached.size() - 1) + kFirstCached;
         return true;
     }
@@ -937,8 +956,11 @@ private:
     struct Cached {
         Value value;
         int height; // levels of nesting below the object
+        quint64 values; // the values read for it, itself included
     };
     std::vector<Cached> m_cached;
+    quint64 m_valueBudget = 0;
+    quint64 m_valuesRead = 0;
     int m_deepest = 0; // the deepest level reached by the object being read
     QHash<quint64, int> m_keyIds; // key string object -> Key, or -1
     QHash<quint64, ClassKind> m_classes;

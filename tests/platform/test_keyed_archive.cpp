@@ -1,6 +1,8 @@
 #include "platform/KeyedArchive.h"
 #include "platform/PropertyList.h"
 
+#include "common/BoundedRun.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -569,26 +571,6 @@ TEST(KeyedArchiveMalformed, EveryCaseFailsWithAMessage)
     }
 }
 
-// Caps the address space the process may still take, for as long as it lives.
-class AddressSpaceCap {
-public:
-    explicit AddressSpaceCap(qint64 moreBytes)
-    {
-        getrlimit(RLIMIT_AS, &m_old);
-        QFile statm(QStringLiteral("/proc/self/statm"));
-        const qint64 pages = statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(0).toLongLong() : 0;
-        rlimit capped = m_old;
-        capped.rlim_cur = rlim_t(pages * sysconf(_SC_PAGESIZE) + moreBytes);
-        m_capped = pages > 0 && setrlimit(RLIMIT_AS, &capped) == 0;
-    }
-    ~AddressSpaceCap() { setrlimit(RLIMIT_AS, &m_old); }
-    bool capped() const { return m_capped; }
-
-private:
-    rlimit m_old{};
-    bool m_capped = false;
-};
-
 TEST(KeyedArchiveMalformed, AReferenceFarBeyondTheObjectsCostsNoMemory)
 {
     // An XML archive is read through the binary form: writing that form must
@@ -607,6 +589,55 @@ TEST(KeyedArchiveMalformed, AReferenceFarBeyondTheObjectsCostsNoMemory)
         EXPECT_FALSE(KeyedUnarchiver::unarchive(xml, out, &error));
     }
     EXPECT_TRUE(error.contains(QLatin1String("reference to object 268435000"))) << error.toStdString();
+}
+
+// An object referred to many times counts again at every reference: an
+// archive of a few megabytes that holds one record ten million times, or a
+// record nested in itself ten levels deep, is refused within a little memory
+// and time, while a record shared as often as the bytes allow still reads.
+TEST(KeyedArchiveMalformed, SharedObjectsCannotMultiplyTheWork)
+{
+    const Value dictClass = classRecord("NSMutableDictionary");
+    const Value arrayClass = classRecord("NSMutableArray");
+    // Objects: 1 the root array, 2 a record of 20 fields, 3 and 4 classes, 5.. keys and values.
+    const auto archiveOfCopies = [&](qsizetype copies) {
+        ArrayRef keys = Array::create(), values = Array::create();
+        ArrayRef objects = Array::create({Value("$null"), Value(), Value(), arrayClass, dictClass});
+        for (int i = 0; i < 20; ++i) {
+            keys->addObject(uid(objects->count()));
+            objects->addObject(Value(QStringLiteral("key%1").arg(i)));
+            values->addObject(uid(objects->count()));
+            objects->addObject(Value(QStringLiteral("value %1").arg(i)));
+        }
+        objects->replaceObjectAtIndex(2, Value(Dictionary::create({{"NS.keys", Value(keys)}, {"NS.objects", Value(values)}, {"$class", uid(4)}})));
+        objects->replaceObjectAtIndex(1, Value(Dictionary::create({{"NS.objects", Value(Array::create(std::vector<Value>(copies, uid(2))))}, {"$class", uid(3)}})));
+        return archiveWithObjects(objects);
+    };
+    // Each level an array holding the one below twice: 2^30 values in all.
+    ArrayRef nested = Array::create({Value("$null")});
+    for (int level = 1; level <= 30; ++level)
+        nested->addObject(Value(Dictionary::create({{"NS.objects", Value(Array::create({uid(level + 1), uid(level + 1)}))}, {"$class", uid(32)}})));
+    nested->addObject(Value("leaf"));
+    nested->addObject(arrayClass);
+
+    const QByteArray tenMillion = archiveOfCopies(10'000'000);
+    const QByteArray doubled = archiveWithObjects(nested);
+    for (const QByteArray* data : {&tenMillion, &doubled}) {
+        const int refused = runBounded(512 << 20, 60, [&] {
+            QString error;
+            Value out;
+            return !KeyedUnarchiver::unarchive(*data, out, &error) && error.contains(QLatin1String("more often than its size allows"));
+        });
+        EXPECT_EQ(refused, 1) << data->size();
+    }
+
+    // As many copies as the archive has bytes for each value they hold.
+    const QByteArray few = archiveOfCopies(20);
+    Value out;
+    ASSERT_TRUE(KeyedUnarchiver::unarchive(few, out));
+    ASSERT_EQ(out.array()->count(), 20);
+    EXPECT_TRUE(out.array()->objectAtIndex(0) == out.array()->objectAtIndex(19));
+    EXPECT_EQ(out.array()->objectAtIndex(7).dictionary()->objectForKey("key3").stringValue(), "value 3");
 }
 
 TEST(KeyedArchiveMalformed, EveryTruncationAndByteFlipIsHandled)
