@@ -12,6 +12,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 
 #include <vector>
@@ -92,25 +93,35 @@ public:
     Index addArray(const std::vector<Index>& elements);
     Index addDict(const std::vector<Index>& keys, const std::vector<Index>& values);
 
-    // The whole file with `top` as its root object.
-    QByteArray finish(Index top) const;
+    // The whole file with `top` as its root object. The file is laid out in
+    // the buffer the scalars were collected in, which leaves the writer empty.
+    QByteArray finish(Index top);
 
 private:
     struct Entry {
-        quint64 start; // in m_encoded for scalars, in m_refs for containers
-        // Bytes of a scalar, elements of an array or pairs of a dictionary in
-        // the low 56 bits; the marker of a container (0xA, 0xD) above them.
+        quint64 start; // in m_encoded, m_refs, m_largeData or m_largeStrings
+        // Bytes of a scalar, code units of a string, elements of an array or
+        // pairs of a dictionary in the low 56 bits; above them 0 for a scalar
+        // in m_encoded, else the marker its object is written with (0x4 data,
+        // 0x5 ASCII and 0x6 UTF-16 strings kept by reference, 0xA, 0xD).
         quint64 sizeAndMarker;
         quint64 size() const { return sizeAndMarker & ((1ULL << 56) - 1); }
-        quint8 container() const { return quint8(sizeAndMarker >> 56); }
+        quint8 marker() const { return quint8(sizeAndMarker >> 56); }
     };
     Index addEncoded(const char* bytes, qsizetype size);
     Index addUniqueScalar(int kind, quint64 bits, const char* bytes, qsizetype size);
-    Index addContainer(quint8 marker, std::size_t count);
+    Index addEntry(quint8 marker, quint64 start, std::size_t count);
+    quint64 finalSize(const Entry& e, int refSize) const;
 
-    std::vector<Entry> m_entries;
-    std::vector<Index> m_refs;
-    QByteArray m_encoded; // the bytes of every scalar, in order
+    // Lists that grow by reallocation, which moves large blocks without
+    // copying them, rather than by allocating anew beside the old block.
+    QList<Entry> m_entries;
+    QList<Index> m_refs;
+    QByteArray m_encoded; // the bytes of every scalar not kept by reference, in order
+    // Long byte strings and strings are not copied: they are written from
+    // the values themselves when the file is laid out.
+    std::vector<QByteArray> m_largeData;
+    std::vector<QString> m_largeStrings;
     QHash<QString, Index> m_stringIndex;
     QHash<QByteArray, Index> m_dataIndex;
     QHash<quint64, Index> m_scalarIndex[5]; // bool, signed, unsigned, real, date

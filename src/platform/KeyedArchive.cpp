@@ -154,6 +154,8 @@ class ArchiveWriter {
 public:
     using Index = BinaryPlistWriter::Index;
 
+    explicit ArchiveWriter(const KeyedArchiver::ElementSubstitute& substitute = {}) : m_substitute(substitute) {}
+
     bool encodeRoot(const Value& root, QByteArray& out, QString* error)
     {
         m_objects.push_back(m_plist.addString(QStringLiteral("$null")));
@@ -209,6 +211,30 @@ private:
         const Index record = object({{key("$classes"), m_plist.addArray(chain)}, {key("$classname"), m_plist.addString(name)}});
         const quint64 uid = newObject(record);
         m_classUids.insert(name, uid);
+        return uid;
+    }
+
+    // The classes of most objects, whose records are looked up once.
+    enum class KnownClass { Dictionary, Array, Date, Count };
+    quint64 knownClassUid(KnownClass k)
+    {
+        quint64& uid = m_knownClassUids[std::size_t(k)];
+        if (uid != 0)
+            return uid;
+        switch (k) {
+        case KnownClass::Dictionary:
+            uid = classUid(QStringLiteral("NSMutableDictionary"),
+                           {QStringLiteral("NSMutableDictionary"), QStringLiteral("NSDictionary"), QStringLiteral("NSObject")});
+            break;
+        case KnownClass::Array:
+            uid = classUid(QStringLiteral("NSMutableArray"),
+                           {QStringLiteral("NSMutableArray"), QStringLiteral("NSArray"), QStringLiteral("NSObject")});
+            break;
+        case KnownClass::Date:
+        case KnownClass::Count:
+            uid = classUid(QStringLiteral("NSDate"), {QStringLiteral("NSDate"), QStringLiteral("NSObject")});
+            break;
+        }
         return uid;
     }
 
@@ -271,7 +297,7 @@ private:
             uid = 0;
             return true;
         case Value::Kind::String:
-            uid = stringUid(v.stringValue());
+            uid = stringUid(*v.stringIfString());
             return true;
         case Value::Kind::Data:
             uid = inlineObject(m_dataUids, v.dataValue(), [&] { return m_plist.addData(v.dataValue()); });
@@ -295,7 +321,7 @@ private:
         }
         case Value::Kind::Date:
             uid = inlineObject(m_dateUids, std::bit_cast<quint64>(v.dateValue()), [&] {
-                const quint64 cls = classUid(QStringLiteral("NSDate"), {QStringLiteral("NSDate"), QStringLiteral("NSObject")});
+                const quint64 cls = knownClassUid(KnownClass::Date);
                 return object({{key(Key::Time), m_plist.addReal(v.dateValue())}, {key(Key::Class), uidRef(cls)}});
             });
             return true;
@@ -316,20 +342,29 @@ private:
             return true;
         }
         m_identityUids.insert(identity, kInProgress);
+        if (!encodeContents(v, depth, uid, error))
+            return false;
+        m_identityUids.insert(identity, uid);
+        return true;
+    }
+
+    // A collection or colour as a new object. One made for the archive alone
+    // (a substitute) is no object of the root's: it is not remembered.
+    bool encodeContents(const Value& contents, int depth, quint64& uid, QString* error)
+    {
         // The object takes its number before its contents, as the platform's archiver numbers them.
         uid = newObject(0);
         Index body = 0;
         bool ok = false;
-        if (const DictionaryRef d = v.dictionary())
+        if (const DictionaryRef d = contents.dictionary())
             ok = encodeDictionary(*d, depth, body, error);
-        else if (const ArrayRef a = v.array())
+        else if (const ArrayRef a = contents.array())
             ok = encodeArray(*a, depth, body, error);
         else
-            ok = encodeColor(*v.color(), depth, body, error);
+            ok = encodeColor(*contents.color(), depth, body, error);
         if (!ok)
             return false;
         m_objects[uid] = body;
-        m_identityUids.insert(identity, uid);
         return true;
     }
 
@@ -338,20 +373,15 @@ private:
         std::vector<Index> keys, objects;
         keys.reserve(std::size_t(d.count()));
         objects.reserve(std::size_t(d.count()));
-        for (const auto& [k, v] : d) {
-            Index keyRef;
-            if (!encodeElement(Value(k), depth + 1, keyRef, error))
-                return false;
-            keys.push_back(keyRef);
-        }
+        for (const auto& [k, v] : d)
+            keys.push_back(uidRef(stringUid(k)));
         for (const auto& [k, v] : d) {
             Index valueRef;
             if (!encodeElement(v, depth + 1, valueRef, error))
                 return false;
             objects.push_back(valueRef);
         }
-        const quint64 cls = classUid(QStringLiteral("NSMutableDictionary"),
-                                     {QStringLiteral("NSMutableDictionary"), QStringLiteral("NSDictionary"), QStringLiteral("NSObject")});
+        const quint64 cls = knownClassUid(KnownClass::Dictionary);
         out = object({{key(Key::Keys), m_plist.addArray(keys)},
                       {key(Key::Objects), m_plist.addArray(objects)},
                       {key(Key::Class), uidRef(cls)}});
@@ -362,14 +392,22 @@ private:
     {
         std::vector<Index> objects;
         objects.reserve(std::size_t(a.count()));
+        const bool substituted = depth == 0 && m_substitute;
         for (const Value& v : a) {
             Index ref;
-            if (!encodeElement(v, depth + 1, ref, error))
+            const Value substitute = substituted && v.isDictionary() ? Value(m_substitute(v.dictionary())) : Value();
+            if (substitute.isDictionary()) {
+                // Made, written and let go one at a time.
+                quint64 uid = 0;
+                if (!encodeContents(substitute, depth + 1, uid, error))
+                    return false;
+                ref = uidRef(uid);
+            } else if (!encodeElement(v, depth + 1, ref, error)) {
                 return false;
+            }
             objects.push_back(ref);
         }
-        const quint64 cls = classUid(QStringLiteral("NSMutableArray"),
-                                     {QStringLiteral("NSMutableArray"), QStringLiteral("NSArray"), QStringLiteral("NSObject")});
+        const quint64 cls = knownClassUid(KnownClass::Array);
         out = object({{key(Key::Objects), m_plist.addArray(objects)}, {key(Key::Class), uidRef(cls)}});
         return true;
     }
@@ -441,6 +479,7 @@ private:
     static constexpr quint64 kInProgress = ~0ULL;
     static constexpr Index kNoIndex = ~Index(0);
 
+    const KeyedArchiver::ElementSubstitute& m_substitute;
     BinaryPlistWriter m_plist;
     std::vector<Index> m_objects; // the plist object of each UID
     QHash<const void*, quint64> m_identityUids;
@@ -456,6 +495,7 @@ private:
     QHash<quint64, quint64> m_dateUids;
     QHash<QString, quint64> m_classUids;
     quint64 m_nullUid = 0;
+    std::array<quint64, std::size_t(KnownClass::Count)> m_knownClassUids{};
     std::array<Index, std::size_t(Key::Count)> m_keyIndexes = [] {
         std::array<Index, std::size_t(Key::Count)> a;
         a.fill(kNoIndex);
@@ -972,8 +1012,13 @@ private:
 
 bool KeyedArchiver::archive(const Value& root, QByteArray& out, QString* error)
 {
+    return archive(root, out, error, {});
+}
+
+bool KeyedArchiver::archive(const Value& root, QByteArray& out, QString* error, const ElementSubstitute& substitute)
+{
     out.clear();
-    ArchiveWriter writer;
+    ArchiveWriter writer(substitute);
     return writer.encodeRoot(root, out, error);
 }
 

@@ -430,6 +430,52 @@ TEST(KeyedArchiveWriter, OutputReadsWithLibplist)
     }
 }
 
+// Long strings and byte strings are written from the values themselves, not
+// copied first: they must come out where and as the short ones do.
+TEST(KeyedArchiveWriter, LongValuesReadBackHereAndWithLibplist)
+{
+    const QString ascii = QString(5000, QLatin1Char('a')) + QStringLiteral("end");
+    const QString wide = QString(3000, QChar(0x00E9)) + QStringLiteral("ü");
+    const QString justShort = QString(4095, QLatin1Char('s'));
+    const QByteArray bytes = QByteArray(10000, '\x7F') + "tail";
+    const DictionaryRef root = Dictionary::create({{"ascii", Value(ascii)}, {"wide", Value(wide)}, {"short", Value(justShort)},
+                                                   {"bytes", Value::data(bytes)}, {"again", Value(ascii)}, {"small", Value("x")}});
+    const QByteArray data = KeyedArchiver::archivedDataWithRootObject(Value(root));
+    const Value back = KeyedUnarchiver::unarchiveObjectWithData(data);
+    ASSERT_TRUE(back.isDictionary());
+    EXPECT_TRUE(back.isEqual(Value(root)));
+    EXPECT_EQ(back.valueForKey("wide").stringValue(), wide);
+    EXPECT_EQ(back.valueForKey("bytes").dataValue(), bytes);
+    EXPECT_LT(data.size(), 5000 + 2 * 3001 + 4095 + 10004 + 1000) << "equal long strings are stored once";
+
+    plist_t plist = nullptr;
+    plist_from_bin(data.constData(), uint32_t(data.size()), &plist);
+    ASSERT_NE(plist, nullptr);
+    plist_t objects = plist_dict_get_item(plist, "$objects");
+    QStringList strings;
+    QByteArray longest;
+    for (uint32_t i = 0; objects && i < plist_array_get_size(objects); ++i) {
+        plist_t item = plist_array_get_item(objects, i);
+        if (plist_get_node_type(item) == PLIST_STRING) {
+            char* text = nullptr;
+            plist_get_string_val(item, &text);
+            strings << QString::fromUtf8(text);
+            free(text);
+        } else if (plist_get_node_type(item) == PLIST_DATA) {
+            char* raw = nullptr;
+            uint64_t length = 0;
+            plist_get_data_val(item, &raw, &length);
+            longest = QByteArray(raw, qsizetype(length));
+            free(raw);
+        }
+    }
+    plist_free(plist);
+    EXPECT_TRUE(strings.contains(ascii));
+    EXPECT_TRUE(strings.contains(wide));
+    EXPECT_TRUE(strings.contains(justShort));
+    EXPECT_EQ(longest, bytes);
+}
+
 // ---------------------------------------------------------------------------
 // Damaged and hostile archives
 
