@@ -411,7 +411,8 @@ int DocumentFile::encryptContent(const DocumentContent& content, const QString& 
             return StatusNotArchivable;
         }
         int status = 0;
-        sealed[i] = cipher->encrypt(archive, &status);
+        // Encrypted in its own buffer: the plaintext archive is not kept beside it.
+        sealed[i] = cipher->encrypt(std::move(archive), &status);
         if (status != 0 || sealed[i].isNull()) {
             setFailure(error, tr("The contacts could not be encrypted (error %1).").arg(status));
             return status != 0 ? status : int(QvCommonCrypto::StatusUnspecifiedError);

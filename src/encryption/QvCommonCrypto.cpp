@@ -85,6 +85,12 @@ QByteArray QvCommonCrypto::encrypt(const QByteArray& data, int* status)
     return doCipher(data, QByteArray(), Encrypt, &padding, status);
 }
 
+QByteArray QvCommonCrypto::encrypt(QByteArray&& data, int* status)
+{
+    int padding = OptionPKCS7Padding;
+    return cipher(nullptr, &data, Encrypt, &padding, status);
+}
+
 QByteArray QvCommonCrypto::decrypt(const QByteArray& data, int* status)
 {
     int padding = OptionPKCS7Padding;
@@ -93,6 +99,11 @@ QByteArray QvCommonCrypto::decrypt(const QByteArray& data, int* status)
 
 QByteArray QvCommonCrypto::doCipher(const QByteArray& data, const QByteArray& /*key*/, int operation, int* padding,
                                     int* status)
+{
+    return cipher(&data, nullptr, operation, padding, status);
+}
+
+QByteArray QvCommonCrypto::cipher(const QByteArray* data, QByteArray* inPlace, int operation, int* padding, int* status)
 {
     forgetKey();
     // A damaged file may lack them; never read past what is there.
@@ -113,9 +124,11 @@ QByteArray QvCommonCrypto::doCipher(const QByteArray& data, const QByteArray& /*
         if (padding)
             *padding = options;
     }
-    return CryptoPrimitives::aes256(data, reinterpret_cast<const unsigned char*>(m_AESKey.constData()),
-                                    reinterpret_cast<const unsigned char*>(m_IV.constData()), operation == Decrypt,
-                                    options, status);
+    const auto* key = reinterpret_cast<const unsigned char*>(m_AESKey.constData());
+    const auto* iv = reinterpret_cast<const unsigned char*>(m_IV.constData());
+    if (inPlace)
+        return CryptoPrimitives::aes256(std::move(*inPlace), key, iv, operation == Decrypt, options, status);
+    return CryptoPrimitives::aes256(*data, key, iv, operation == Decrypt, options, status);
 }
 
 QByteArray QvCommonCrypto::encryptKey(const QByteArray& data, const QByteArray& key, int* padding)

@@ -73,6 +73,9 @@ public:
     int setPasswordToEncrypt(const QString& password);
 
     QByteArray encrypt(const QByteArray& data, int* status);
+    // Encrypts in the buffer of `data` when nothing else shares it: the
+    // plaintext is written over, and a large one is not held twice.
+    QByteArray encrypt(QByteArray&& data, int* status);
     QByteArray decrypt(const QByteArray& data, int* status);
     // `key` is not used: the key always comes from the password and the salt.
     // For encryption any padding option other than ECB becomes PKCS#7, written
@@ -98,6 +101,8 @@ public:
 
 private:
     void forgetKey();
+    // doCipher on `*data`, or in the buffer of `*inPlace` (which is then taken).
+    QByteArray cipher(const QByteArray* data, QByteArray* inPlace, int operation, int* padding, int* status);
 
     QString m_password;
     QByteArray m_salt;

@@ -180,10 +180,9 @@ private:
         quint32 uid = 0; // 0: empty
     };
 
-    // Four times as large: fewer passes over the strings as an archive grows.
     void grow()
     {
-        SlotTable<Slot> old(m_slots.size() * 4);
+        SlotTable<Slot> old(m_slots.size() * 2);
         old.swap(m_slots);
         const std::size_t mask = m_slots.size() - 1;
         for (const Slot& slot : old) {

@@ -175,6 +175,28 @@ TEST(QvCommonCrypto, CiphertextIsTheNextWholeNumberOfBlocks)
     }
 }
 
+// Encrypting in the plaintext's own buffer gives the same bytes; a buffer
+// another holder shares is left as it was.
+TEST(QvCommonCrypto, EncryptingInPlaceGivesTheSameBytes)
+{
+    std::unique_ptr<QvCommonCrypto> engine(engineFor(kPassword, kIV, kSalt));
+    for (int size : {0, 1, 15, 16, 17, 100003}) {
+        SCOPED_TRACE(size);
+        QByteArray plain(size, Qt::Uninitialized);
+        for (int i = 0; i < size; ++i)
+            plain[i] = char(i * 7);
+        const QByteArray expected = engine->encrypt(plain, nullptr);
+        int status = -1;
+        QByteArray own(plain.constData(), plain.size());
+        EXPECT_EQ(engine->encrypt(std::move(own), &status), expected);
+        EXPECT_EQ(status, 0);
+        QByteArray shared = plain;
+        EXPECT_EQ(engine->encrypt(std::move(shared), &status), expected);
+        EXPECT_EQ(plain.size(), size);
+        EXPECT_EQ(engine->decrypt(expected, &status), plain);
+    }
+}
+
 TEST(QvCommonCrypto, EverySaveDrawsAFreshSaltAndVector)
 {
     QvCommonCrypto engine(QStringLiteral("secret"));
