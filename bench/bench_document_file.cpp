@@ -179,8 +179,47 @@ void BM_SaveBaselineEncryptOnly(benchmark::State& state)
     reportPeak(state, file.size());
 }
 
+// One record whose note is this many megabytes.
+DocumentContent largeNote(int megabytes)
+{
+    DocumentContent c = content(1);
+    c.records->objectAtIndex(0).dictionary()->setObject(Value(QString(qsizetype(megabytes) << 20, QLatin1Char('n'))),
+                                                       QStringLiteral("note"));
+    return c;
+}
+
+void BM_SaveALargeNote(benchmark::State& state)
+{
+    const DocumentContent c = largeNote(int(state.range(0)));
+    qint64 size = 0;
+    resetPeak();
+    for (auto _ : state)
+        size = save(c).size();
+    reportPeak(state, size);
+}
+
+// From the values as the reader keeps them, the file's bytes let go.
+void BM_UnlockALargeNote(benchmark::State& state)
+{
+    StoredDocument stored;
+    qint64 size = 0;
+    {
+        const QByteArray file = save(largeNote(int(state.range(0))));
+        size = file.size();
+        DocumentFile::read(file, stored);
+    }
+    resetPeak();
+    for (auto _ : state) {
+        UnlockedContent out;
+        benchmark::DoNotOptimize(DocumentUnlock::decrypt(stored, kPassword, Dictionary::create(), UnlockHooks(), out));
+    }
+    reportPeak(state, size);
+}
+
 } // namespace
 
+BENCHMARK(BM_SaveALargeNote)->Arg(300)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_UnlockALargeNote)->Arg(300)->Unit(benchmark::kMillisecond)->Iterations(1);
 #define DOCUMENT_SIZES(b) b->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)
 DOCUMENT_SIZES(BENCHMARK(BM_SaveDocument));
 DOCUMENT_SIZES(BENCHMARK(BM_SaveBaselineEncryptOnly));

@@ -772,10 +772,10 @@ void Dictionary::setObject(const Value& value, const QString& key)
         m_keys = m_keys->withAppended(key);
     else
         ownKeys().append(key);
-    // A record gains a key or two after it was read to its exact size: small
-    // dictionaries grow by a few values, not to twice their size.
+    // A record gains a key after it was read to its exact size: small
+    // dictionaries grow by the one value, not to twice their size.
     if (m_values.size() == m_values.capacity() && m_values.size() < kLinearSearchLimit)
-        m_values.reserve(m_values.size() + 4);
+        m_values.reserve(m_values.size() + 1);
     m_values.push_back(value);
 }
 
