@@ -115,7 +115,8 @@ class SlotTable {
 public:
     explicit SlotTable(std::size_t count) : m_count(count), m_bytes(roundedBytes(count))
     {
-        m_slots = static_cast<Slot*>(std::aligned_alloc(kLargePage, m_bytes));
+        // The size is a multiple of the alignment, as aligned_alloc requires.
+        m_slots = static_cast<Slot*>(std::aligned_alloc(m_bytes >= kLargePage ? kLargePage : kLine, m_bytes));
         if (!m_slots)
             throw std::bad_alloc();
         if (m_bytes >= kLargePage)
@@ -139,10 +140,12 @@ public:
 
 private:
     static constexpr std::size_t kLargePage = 2 << 20;
+    static constexpr std::size_t kLine = 64;
     static std::size_t roundedBytes(std::size_t count)
     {
-        const std::size_t bytes = count * sizeof(Slot);
-        return bytes < kLargePage ? std::max<std::size_t>(bytes, 64) : (bytes + kLargePage - 1) / kLargePage * kLargePage;
+        const std::size_t bytes = std::max<std::size_t>(count * sizeof(Slot), kLine);
+        const std::size_t unit = bytes < kLargePage ? kLine : kLargePage;
+        return (bytes + unit - 1) / unit * unit;
     }
 
     Slot* m_slots = nullptr;
