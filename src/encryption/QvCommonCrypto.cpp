@@ -43,11 +43,13 @@ void QvCommonCrypto::setPassword(const QString& password)
 {
     wipe(m_password);
     m_password = password;
+    m_keyIsCurrent = false;
 }
 
 void QvCommonCrypto::forgetKey()
 {
     wipe(m_AESKey);
+    m_keyIsCurrent = false;
 }
 
 int QvCommonCrypto::recalcIV_Salt_AESKey()
@@ -63,6 +65,7 @@ int QvCommonCrypto::recalcIV_Salt_AESKey()
     int status = StatusSuccess;
     forgetKey();
     m_AESKey = AESKeyForPassword(m_password, m_salt, &status);
+    m_keyIsCurrent = status == StatusSuccess;
     return status;
 }
 
@@ -71,6 +74,7 @@ void QvCommonCrypto::setPasswordToDecrypt(const QString& password, const QByteAr
     setPassword(password);
     m_IV = iv;
     m_salt = salt;
+    m_keyIsCurrent = false;
 }
 
 int QvCommonCrypto::setPasswordToEncrypt(const QString& password)
@@ -105,17 +109,22 @@ QByteArray QvCommonCrypto::doCipher(const QByteArray& data, const QByteArray& /*
 
 QByteArray QvCommonCrypto::cipher(const QByteArray* data, QByteArray* inPlace, int operation, int* padding, int* status)
 {
-    forgetKey();
     // A damaged file may lack them; never read past what is there.
     if (m_IV.size() < kIVLength || m_salt.size() < kSaltLength || (operation != Encrypt && operation != Decrypt)) {
+        forgetKey();
         setStatus(status, StatusParamError);
         return {};
     }
-    int derived = StatusSuccess;
-    m_AESKey = AESKeyForPassword(m_password, m_salt, &derived);
-    if (derived != StatusSuccess) {
-        setStatus(status, derived);
-        return {};
+    if (!m_keyIsCurrent || m_AESKey.size() != kKeyLength) {
+        forgetKey();
+        int derived = StatusSuccess;
+        m_AESKey = AESKeyForPassword(m_password, m_salt, &derived);
+        if (derived != StatusSuccess) {
+            forgetKey();
+            setStatus(status, derived);
+            return {};
+        }
+        m_keyIsCurrent = true;
     }
 
     int options = padding ? *padding : OptionPKCS7Padding;

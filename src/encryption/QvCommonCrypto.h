@@ -59,7 +59,11 @@ public:
     QString password() const { return m_password; }
     void setPassword(const QString& password);
     QByteArray salt() const { return m_salt; }
-    void setSalt(const QByteArray& salt) { m_salt = salt; }
+    void setSalt(const QByteArray& salt)
+    {
+        m_salt = salt;
+        m_keyIsCurrent = false;
+    }
     QByteArray IV() const { return m_IV; }
     void setIV(const QByteArray& iv) { m_IV = iv; }
     // The key of the last cipher call; empty when it failed. Never stored.
@@ -107,5 +111,8 @@ private:
     QString m_password;
     QByteArray m_salt;
     QByteArray m_AESKey;
+    // Whether m_AESKey is the key of the password and salt held now: the
+    // values of one document are ciphered under one derivation, not one each.
+    bool m_keyIsCurrent = false;
     QByteArray m_IV;
 };

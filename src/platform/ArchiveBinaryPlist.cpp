@@ -427,14 +427,19 @@ BinaryPlistWriter::Index BinaryPlistWriter::addDate(double secondsSince2001)
 
 BinaryPlistWriter::Index BinaryPlistWriter::addData(const QByteArray& data)
 {
+    Index i = 0;
+    if (data.size() >= kByReference) {
+        if (const quint64* found = m_longDataIndex.find(data))
+            return Index(*found);
+        m_largeData.push_back(data);
+        i = addEntry(0x4, m_largeData.size() - 1, std::size_t(data.size()));
+        m_longDataIndex.insert(data, i);
+        return i;
+    }
     const auto found = m_dataIndex.constFind(data);
     if (found != m_dataIndex.constEnd())
         return *found;
-    Index i = 0;
-    if (data.size() >= kByReference) {
-        m_largeData.push_back(data);
-        i = addEntry(0x4, m_largeData.size() - 1, std::size_t(data.size()));
-    } else {
+    {
         char header[10];
         const qsizetype n = encodeHeader(header, 0x4, quint64(data.size()));
         i = addEncoded(header, n);
@@ -447,7 +452,11 @@ BinaryPlistWriter::Index BinaryPlistWriter::addData(const QByteArray& data)
 
 BinaryPlistWriter::Index BinaryPlistWriter::addString(const QString& string, bool unique)
 {
-    if (unique) {
+    const bool isLong = LongValueIndex<QString>::isLong(string);
+    if (unique && isLong) {
+        if (const quint64* found = m_longStringIndex.find(string))
+            return Index(*found);
+    } else if (unique) {
         const auto found = m_stringIndex.constFind(string);
         if (found != m_stringIndex.constEnd())
             return *found;
@@ -467,7 +476,9 @@ BinaryPlistWriter::Index BinaryPlistWriter::addString(const QString& string, boo
         encodeCharacters(m_encoded.data() + at, string, ascii);
         m_entries.back().sizeAndMarker += quint64(bytes);
     }
-    if (unique)
+    if (unique && isLong)
+        m_longStringIndex.insert(string, i);
+    else if (unique)
         m_stringIndex.insert(string, i);
     return i;
 }

@@ -15,6 +15,8 @@
 #include <QList>
 #include <QString>
 
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 class BinaryPlistReader {
@@ -66,6 +68,46 @@ private:
     qsizetype m_offsetTable = 0;
     int m_offsetSize = 0;
     int m_refSize = 0;
+};
+
+// Long strings and byte strings already stored, with the number each was
+// stored as: found by their length and a few samples of their contents, so
+// that a value of hundreds of megabytes is not read whole to be hashed.
+template <typename Text> // QString or QByteArray
+class LongValueIndex {
+public:
+    static constexpr qsizetype kLong = 4096; // in bytes; shorter ones are hashed whole
+
+    static bool isLong(const Text& v) { return bytesOf(v) >= kLong; }
+
+    const quint64* find(const Text& v) const
+    {
+        const auto [first, last] = m_values.equal_range(sampledHash(v));
+        for (auto it = first; it != last; ++it) {
+            if (it->second.first == v)
+                return &it->second.second;
+        }
+        return nullptr;
+    }
+    void insert(const Text& v, quint64 number) { m_values.emplace(sampledHash(v), std::pair(v, number)); }
+
+private:
+    static qsizetype bytesOf(const Text& v) { return v.size() * qsizetype(sizeof(*v.constData())); }
+
+    static std::size_t sampledHash(const Text& v)
+    {
+        const char* p = reinterpret_cast<const char*>(v.constData());
+        const qsizetype n = bytesOf(v);
+        std::size_t h = qHash(n);
+        constexpr qsizetype kSample = 64, kSamples = 16;
+        for (qsizetype k = 0; k < kSamples; ++k) {
+            const qsizetype at = (n - kSample) * k / (kSamples - 1);
+            h = qHashBits(p + at, kSample, h);
+        }
+        return h;
+    }
+
+    std::unordered_multimap<std::size_t, std::pair<Text, quint64>> m_values;
 };
 
 // Collects objects and writes them as a binary property list. Scalars are
@@ -124,6 +166,8 @@ private:
     std::vector<QString> m_largeStrings;
     QHash<QString, Index> m_stringIndex;
     QHash<QByteArray, Index> m_dataIndex;
+    LongValueIndex<QString> m_longStringIndex;
+    LongValueIndex<QByteArray> m_longDataIndex;
     QHash<quint64, Index> m_scalarIndex[5]; // bool, signed, unsigned, real, date
     std::vector<Index> m_uidIndex; // by UID value, for the small ones archives use
     QHash<quint64, Index> m_largeUidIndex;

@@ -310,6 +310,13 @@ private:
     // by content is asked.
     quint64 stringUid(const QString& s)
     {
+        if (LongValueIndex<QString>::isLong(s)) {
+            if (const quint64* found = m_longStrings.find(s))
+                return *found;
+            const quint64 uid = newObject(m_plist.addString(s, false));
+            m_longStrings.insert(s, uid);
+            return uid;
+        }
         RecentString& recent = m_recentStrings[(quintptr(s.constData()) >> 4) % m_recentStrings.size()];
         if (recent.data == s.constData() && recent.size == s.size() && recent.data)
             return recent.uid;
@@ -352,6 +359,15 @@ private:
             uid = stringUid(*v.stringIfString());
             return true;
         case Value::Kind::Data:
+            if (const QByteArray data = v.dataValue(); LongValueIndex<QByteArray>::isLong(data)) {
+                if (const quint64* found = m_longData.find(data)) {
+                    uid = *found;
+                } else {
+                    uid = newObject(m_plist.addData(data));
+                    m_longData.insert(data, uid);
+                }
+                return true;
+            }
             uid = inlineObject(m_dataUids, v.dataValue(), [&] { return m_plist.addData(v.dataValue()); });
             return true;
         case Value::Kind::Bool:
@@ -543,6 +559,8 @@ private:
     };
     std::vector<RecentString> m_recentStrings = std::vector<RecentString>(4096);
     QHash<QByteArray, quint64> m_dataUids;
+    LongValueIndex<QString> m_longStrings;
+    LongValueIndex<QByteArray> m_longData;
     QHash<std::pair<int, quint64>, quint64> m_numberUids;
     QHash<quint64, quint64> m_dateUids;
     QHash<QString, quint64> m_classUids;

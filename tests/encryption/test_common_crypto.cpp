@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 QByteArray hex(const char* digits)
 {
@@ -172,6 +174,37 @@ TEST(QvCommonCrypto, CiphertextIsTheNextWholeNumberOfBlocks)
         EXPECT_EQ(status, 0);
         EXPECT_FALSE(back.isNull());
         EXPECT_EQ(back, plaintext);
+    }
+}
+
+// The key is derived once for the values of a document, and afresh as soon
+// as the password or the salt it came from changes.
+TEST(QvCommonCrypto, AChangedPasswordOrSaltTakesANewKey)
+{
+    const QByteArray otherSalt = hex("0807060504030201");
+    const QString otherPassword = QStringLiteral("another");
+    struct Row {
+        const char* name;
+        std::function<void(QvCommonCrypto&)> change;
+        QString password;
+        QByteArray salt;
+    };
+    const std::vector<Row> rows{
+        {"salt", [&](QvCommonCrypto& e) { e.setSalt(otherSalt); }, kPassword, otherSalt},
+        {"password", [&](QvCommonCrypto& e) { e.setPassword(otherPassword); }, otherPassword, kSalt},
+        {"both, to decrypt", [&](QvCommonCrypto& e) { e.setPasswordToDecrypt(otherPassword, kIV, otherSalt); }, otherPassword, otherSalt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::unique_ptr<QvCommonCrypto> engine(engineFor(kPassword, kIV, kSalt));
+        int status = -1;
+        EXPECT_EQ(engine->encrypt(kPlaintext, &status), kCiphertext);
+        EXPECT_EQ(engine->encrypt(kPlaintext, &status), kCiphertext);
+        row.change(*engine);
+        std::unique_ptr<QvCommonCrypto> fresh(engineFor(row.password, kIV, row.salt));
+        const QByteArray expected = fresh->encrypt(kPlaintext, &status);
+        EXPECT_NE(expected, kCiphertext);
+        EXPECT_EQ(engine->encrypt(kPlaintext, &status), expected);
     }
 }
 
