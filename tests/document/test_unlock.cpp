@@ -113,8 +113,8 @@ TEST(DocumentUnlock, AnswersZeroOneOrTheCipherStatusAndGivesNothingOnFailure)
     }
 }
 
-// One record, category or caption dictionary referred to millions of times
-// from a few megabytes: the archive is refused as damaged, within a little
+// One record, category or caption dictionary referred to a million times
+// from a megabyte or two: the archive is refused as damaged, within a little
 // memory and time, instead of growing into gigabytes of records to relink.
 TEST(DocumentUnlock, ObjectsReferredToOverAndOverAreDamage)
 {
@@ -135,7 +135,7 @@ TEST(DocumentUnlock, ObjectsReferredToOverAndOverAreDamage)
     // An old document lists its encrypted records in the file itself.
     const DictionaryRef fields = Dictionary::create({{"firstName", Value::data(QByteArray(8, 'x'))}, {"lastName", Value::data(QByteArray(8, 'y'))}});
     const QByteArray legacyFile = archiveOf(Dictionary::create(
-        {{"appversion", Value::int64(30000)}, {"dataArray", Value(Array::create(std::vector<Value>(10'000'000, Value(fields))))}}));
+        {{"appversion", Value::int64(30000)}, {"dataArray", Value(Array::create(std::vector<Value>(1'000'000, Value(fields))))}}));
 
     struct Row {
         const char* name;
@@ -148,7 +148,7 @@ TEST(DocumentUnlock, ObjectsReferredToOverAndOverAreDamage)
         };
     };
     const std::vector<Row> rows{
-        {"records", unlockDamaged(withPlaintext(&EncryptedValues::records, copies(record, 10'000'000)))},
+        {"records", unlockDamaged(withPlaintext(&EncryptedValues::records, copies(record, 1'000'000)))},
         {"categories", unlockDamaged(withPlaintext(&EncryptedValues::categories, copies(category, 1'000'000)))},
         {"captions", unlockDamaged(withPlaintext(&EncryptedValues::labels, KeyedArchiver::archivedDataWithRootObject(Value(captions))))},
         {"old records", [&] {
