@@ -103,6 +103,17 @@ TEST_F(PreferencesTest, SwitchingPanelsResizesToTheirHeightsKeepingTheTopEdge)
         EXPECT_TRUE(items().at(c.expectedTab)->isChecked());
     }
 
+    // From the keyboard: Tab reaches each panel's button and Space picks it.
+    for (int index : {2, 1, 0}) {
+        SCOPED_TRACE(index);
+        QWidget* button = toolbarDelegate()->toolbar()->widgetForAction(items().at(index));
+        ASSERT_TRUE(button);
+        EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus);
+        QTest::keyClick(button, Qt::Key_Space);
+        finishResize();
+        EXPECT_EQ(tabs()->currentIndex(), index);
+    }
+
     // An item whose tag has no panel changes nothing.
     QAction stray(QStringLiteral("Stray"));
     stray.setData(7);
