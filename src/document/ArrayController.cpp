@@ -115,7 +115,11 @@ std::vector<DictionaryRef> ArrayController::contentDictionaries() const
     return objects;
 }
 
-void ArrayController::rearrangeObjects() { installArrangement(arrangeObjects(contentDictionaries())); }
+void ArrayController::rearrangeObjects()
+{
+    installArrangement(arrangeObjects(contentDictionaries()));
+    m_contentCountArranged = m_content->count();
+}
 
 std::vector<DictionaryRef> ArrayController::arrangeObjects(std::vector<DictionaryRef> objects) { return objects; }
 
@@ -210,11 +214,22 @@ void ArrayController::addObject(const DictionaryRef& object)
 {
     if (!object)
         return;
+    // Whether the arrangement shows the content as it is, with nothing the
+    // owner appended behind the controller's back.
+    const bool arrangedUpToDate = m_content->count() == m_contentCountArranged;
     m_content->addObject(Value(object));
     if (arrangementAcceptsAppended(object)) {
         m_arranged.push_back(object);
+        if (arrangedUpToDate)
+            ++m_contentCountArranged;
         announceArrangement();
-        selectArranged(object.get());
+        setSelectionIndexes({arrangedCount() - 1});
+    } else if (arrangedUpToDate) {
+        // Hidden by the filters, the object changes nothing that is shown:
+        // arranging every object again for each one made a large import slow.
+        ++m_contentCountArranged;
+        if (m_selectionIndexes.empty() && !m_arranged.empty())
+            setSelectionIndexes({0});
     } else {
         rearrangeObjects();
     }
@@ -263,6 +278,8 @@ void ArrayController::removeObjects(const std::vector<DictionaryRef>& objects)
         }
     }
     if (removedAny) {
+        const bool arrangedUpToDate = m_content->count() == m_contentCountArranged;
+        m_contentCountArranged = arrangedUpToDate ? static_cast<qsizetype>(kept.size()) : -1;
         m_content->removeAllObjects();
         m_content->reserve(static_cast<qsizetype>(kept.size()));
         for (const Value& value : kept)

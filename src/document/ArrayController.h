@@ -112,6 +112,9 @@ private:
     std::vector<DictionaryRef> contentDictionaries() const;
 
     ArrayRef m_content;
+    // The content's count when it was last arranged (and kept in step by
+    // adds and removals since); -1 when unknown.
+    qsizetype m_contentCountArranged = -1;
     std::vector<DictionaryRef> m_arranged;
     std::vector<qsizetype> m_selectionIndexes;
 };

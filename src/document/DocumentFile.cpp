@@ -2,9 +2,11 @@
 
 #include "encryption/CryptoPrimitives.h"
 #include "encryption/QvCommonCrypto.h"
+#include "platform/ArchiveDictionaryBuilder.h"
 #include "platform/KeyedArchive.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <array>
@@ -282,11 +284,75 @@ bool sameKeys(const Dictionary& a, const Dictionary& b)
         return false;
     auto other = b.begin();
     for (auto it = a.begin(); it != a.end(); ++it, ++other) {
-        if ((*it).first != (*other).first)
+        // Records read from one file or made alike share their list of keys.
+        if (&(*it).first != &(*other).first && (*it).first != (*other).first)
             return false;
     }
     return true;
 }
+
+// Makes the save copy of one record after another. Records made alike hold
+// their keys in one order: the copies of each such kind share one list of
+// keys and are filled value by value, so that a large document's copies are
+// small and quick to make. A few kinds are remembered.
+class RecordSaveCopier {
+public:
+    DictionaryRef copyOf(const DictionaryRef& record)
+    {
+        const DictionaryRef category = record->objectForKey(kCategoryPtr).dictionary();
+        const Value uniqueID = Value::int64(category ? category->objectForKey(kCatUniqueID).longLongValue() : 0);
+        const auto kind = std::find_if(m_kinds.begin(), m_kinds.end(),
+                                       [&record](const Kind& known) { return sameKeys(*known.record, *record); });
+        if (kind == m_kinds.end() && m_kinds.size() < kKinds)
+            return firstOfKind(record, uniqueID);
+        if (kind == m_kinds.end()) {
+            const DictionaryRef saved = record->mutableCopy();
+            saved->removeObjectForKey(kCategoryPtr);
+            saved->setObject(uniqueID, kCatUniqueID);
+            return saved;
+        }
+        std::vector<Value> values(kind->size);
+        std::size_t i = 0;
+        for (const auto& [key, field] : *record) {
+            if (const int slot = kind->places[i++]; slot >= 0)
+                values[std::size_t(slot)] = field;
+        }
+        values[kind->uniqueIDSlot] = uniqueID;
+        return kind->copies.build(std::move(values));
+    }
+
+private:
+    static constexpr std::size_t kKinds = 8;
+
+    struct Kind {
+        DictionaryRef record;
+        ArchiveDictionaryBuilder copies;
+        std::vector<int> places; // of each key of the record in its copy; -1 for "categoryPtr"
+        std::size_t uniqueIDSlot = 0;
+        std::size_t size = 0;
+    };
+
+    // The copy as the record's own copy makes it: without "categoryPtr", and
+    // "cat_uniqueID" where it was or else last.
+    DictionaryRef firstOfKind(const DictionaryRef& record, const Value& uniqueID)
+    {
+        const DictionaryRef saved = record->mutableCopy();
+        saved->removeObjectForKey(kCategoryPtr);
+        saved->setObject(uniqueID, kCatUniqueID);
+        Kind kind;
+        kind.record = record;
+        const QStringList keys = saved->allKeys();
+        kind.copies.setKeys(std::vector<QString>(keys.begin(), keys.end()));
+        for (const auto& [key, field] : *record)
+            kind.places.push_back(key == kCategoryPtr ? -1 : int(keys.indexOf(key)));
+        kind.uniqueIDSlot = std::size_t(keys.indexOf(kCatUniqueID));
+        kind.size = std::size_t(keys.size());
+        m_kinds.push_back(std::move(kind));
+        return saved;
+    }
+
+    std::vector<Kind> m_kinds;
+};
 } // namespace
 
 ArrayRef DocumentFile::getCopyOfContentArrayForSaveOperation(const ArrayRef& records)
@@ -295,37 +361,10 @@ ArrayRef DocumentFile::getCopyOfContentArrayForSaveOperation(const ArrayRef& rec
     if (!records)
         return copy;
     copy->reserve(records->count());
-    // Records made alike hold their keys in one order. The copy of each such record
-    // is made from the first copy of its kind, only its values replaced, so that
-    // all of them share one list of keys: a large document's copy stays small and
-    // quick to archive. A few kinds are remembered.
-    constexpr size_t kKinds = 8;
-    std::vector<std::pair<DictionaryRef, DictionaryRef>> kinds; // a record and its copy
+    RecordSaveCopier copier;
     for (const Value& value : *records) {
         const DictionaryRef record = value.dictionary();
-        if (!record) {
-            copy->addObject(value);
-            continue;
-        }
-        const DictionaryRef category = record->objectForKey(kCategoryPtr).dictionary();
-        const qint64 uniqueID = category ? category->objectForKey(kCatUniqueID).longLongValue() : 0;
-        const auto kind = std::find_if(kinds.begin(), kinds.end(),
-                                       [&record](const auto& known) { return sameKeys(*known.first, *record); });
-        DictionaryRef saved;
-        if (kind != kinds.end()) {
-            saved = kind->second->mutableCopy();
-            for (const auto& [key, field] : *record) {
-                if (key != kCategoryPtr)
-                    saved->setObject(field, key);
-            }
-        } else {
-            saved = record->mutableCopy();
-            saved->removeObjectForKey(kCategoryPtr);
-            if (kinds.size() < kKinds)
-                kinds.emplace_back(record, saved);
-        }
-        saved->setObject(Value::int64(uniqueID), kCatUniqueID);
-        copy->addObject(Value(saved));
+        copy->addObject(record ? Value(copier.copyOf(record)) : value);
     }
     return copy;
 }
@@ -356,22 +395,28 @@ int DocumentFile::encryptContent(const DocumentContent& content, const QString& 
         return QvCommonCrypto::StatusRandomFailure;
     }
 
-    const std::array<Value, 4> plain{Value(getCopyOfContentArrayForSaveOperation(content.records)),
+    // The records are archived as their save copies, each made only while it
+    // is written rather than all of them first.
+    RecordSaveCopier copier;
+    const KeyedArchiver::ElementSubstitute recordCopy = [&copier](const DictionaryRef& record) {
+        return copier.copyOf(record);
+    };
+    const std::array<Value, 4> plain{Value(content.records ? content.records : Array::create()),
                                      Value(getCopyOfCategoryArrayForSaveOperation(content.categories)),
                                      Value(content.labels), content.creationDate};
     std::array<QByteArray, 4> sealed;
     for (size_t i = 0; i < plain.size(); ++i) {
         QByteArray archive;
+        // The archive is the content in clear, wiped however the step ends.
+        const auto wipeArchive = qScopeGuard([&archive] { CryptoPrimitives::wipe(archive); });
         QString why;
-        if (!KeyedArchiver::archive(plain[i], archive, &why)) {
-            CryptoPrimitives::wipe(archive);
+        if (!KeyedArchiver::archive(plain[i], archive, &why, i == 0 ? recordCopy : KeyedArchiver::ElementSubstitute())) {
             setFailure(error, tr("The contacts could not be archived: %1").arg(why));
             return StatusNotArchivable;
         }
         int status = 0;
-        sealed[i] = cipher->encrypt(archive, &status);
-        // The archive is the content in clear.
-        CryptoPrimitives::wipe(archive);
+        // Encrypted in its own buffer: the plaintext archive is not kept beside it.
+        sealed[i] = cipher->encrypt(std::move(archive), &status);
         if (status != 0 || sealed[i].isNull()) {
             setFailure(error, tr("The contacts could not be encrypted (error %1).").arg(status));
             return status != 0 ? status : int(QvCommonCrypto::StatusUnspecifiedError);

@@ -51,6 +51,9 @@
 
 #include <memory>
 
+class AddressBookImportState;
+class AddressBookPeopleController;
+class AddressBookSheet;
 class CategorySheet;
 class CategoryView;
 class FilteringArrayController;
@@ -299,6 +302,22 @@ public:
     // Controller side.
     void markChangeDone() override;
 
+    // Import from an address book (MyDocumentAddressBook.cpp): the desktop's
+    // address book where one runs, otherwise vCard files chosen first. The
+    // sheet keeps the people it lists beside their rows and imports those;
+    // rows and people go when it ends, whichever way.
+    void importFromAddressBook();
+    void addressBookImportCheckAll();
+    void addressBookImportUncheckAll();
+    void addressBookImportAll();
+    void addressBookImportOnlyChecked();
+    void importFromAddressBookCancel();
+    void addressBookDoImportOnlyChecked(bool onlyChecked);
+    // Lists the people of vCard files in the sheet instead.
+    void openVCardFiles();
+    AddressBookSheet* abPanel() const;
+    AddressBookPeopleController* abPeopleArrayController();
+
 signals:
     void selectedViewChanged(int view);
     void searchTextChanged(const QString& text);
@@ -320,6 +339,7 @@ private:
     const Ui::MyDocument* liveUi() const;
     void lockStateChanged(bool locked);
     void addCommands(DocumentWindow* window);
+    void addAddressBookCommands(DocumentWindow* window);
     void buildToolbar(DocumentWindow* window);
     void buildRecordPane();
     void buildLockedView();
@@ -350,6 +370,7 @@ private:
     std::unique_ptr<Window> m_window;
     // The text import while it runs; it holds the records and the file's rows in clear.
     std::unique_ptr<DocumentImportManager> m_myImportManager;
+    AddressBookImportState* m_addressBookImport = nullptr; // a child, made at first use
 
     // State.
     // The category the list is filtered by, so that the filter follows its renames.

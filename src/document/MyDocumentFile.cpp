@@ -70,8 +70,9 @@ StoredFrame windowFrame(const MyDocument& document)
 
 bool toolbarShown(const MyDocument& document)
 {
+    // Without a window yet the toolbar has not been hidden: it shows with the window.
     const QToolBar* toolbar = document.modernToolbar();
-    return toolbar && !toolbar->isHidden();
+    return !toolbar || !toolbar->isHidden();
 }
 
 } // namespace MyDocumentFileSupport

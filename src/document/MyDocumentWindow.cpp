@@ -168,6 +168,7 @@ DocumentWindow* MyDocument::makeWindow()
     });
 
     addCommands(window);
+    addAddressBookCommands(window);
     buildToolbar(window);
     buildRecordPane();
     buildLockedView();

@@ -24,17 +24,18 @@ void CipherContextFree::operator()(EVP_CIPHER_CTX* ctx) const
     EVP_CIPHER_CTX_free(ctx);
 }
 
-QByteArray runCipher(EVP_CIPHER_CTX* ctx, QByteArrayView input, CipherStep* step)
+namespace {
+// Runs the context over `size` bytes at `in` into `output`, which has room for
+// them and a block of padding; `in` is either apart from it or its very start.
+QByteArray runCipherInto(EVP_CIPHER_CTX* ctx, QByteArray output, const char* in, qsizetype size, CipherStep* step)
 {
-    // Room for the whole input and one block of padding.
-    QByteArray output(input.size() + EVP_MAX_BLOCK_LENGTH, Qt::Uninitialized);
     auto* out = reinterpret_cast<unsigned char*>(output.data());
+    if (!in)
+        in = output.constData();
     int updated = 0;
     int finished = 0;
     *step = CipherStep::UpdateFailed;
-    if (EVP_CipherUpdate(ctx, out, &updated, reinterpret_cast<const unsigned char*>(input.data()),
-                         static_cast<int>(input.size()))
-        == 1) {
+    if (EVP_CipherUpdate(ctx, out, &updated, reinterpret_cast<const unsigned char*>(in), static_cast<int>(size)) == 1) {
         *step = CipherStep::FinalFailed;
         if (EVP_CipherFinal_ex(ctx, out + updated, &finished) == 1)
             *step = CipherStep::Done;
@@ -45,6 +46,14 @@ QByteArray runCipher(EVP_CIPHER_CTX* ctx, QByteArrayView input, CipherStep* step
     }
     output.truncate(updated + finished);
     return output;
+}
+} // namespace
+
+QByteArray runCipher(EVP_CIPHER_CTX* ctx, QByteArrayView input, CipherStep* step)
+{
+    // Room for the whole input and one block of padding.
+    return runCipherInto(ctx, QByteArray(input.size() + EVP_MAX_BLOCK_LENGTH, Qt::Uninitialized), input.data(),
+                         input.size(), step);
 }
 
 QByteArray pbkdf2HmacSha1(QByteArrayView password, QByteArrayView salt, int rounds, int keyLength, int* status)
@@ -69,8 +78,11 @@ QByteArray pbkdf2HmacSha1(QByteArrayView password, QByteArrayView salt, int roun
     return key;
 }
 
-QByteArray aes256(QByteArrayView input, const unsigned char* key, const unsigned char* iv, bool decrypt,
-                  int options, int* status)
+namespace {
+// With `inPlace` the input is that buffer's contents, and the output is
+// written over them.
+QByteArray aesPass(QByteArrayView input, QByteArray* inPlace, const unsigned char* key, const unsigned char* iv,
+                  bool decrypt, int options, int* status)
 {
     const bool ecb = options & QvCommonCrypto::OptionECBMode;
     const bool padded = options & QvCommonCrypto::OptionPKCS7Padding;
@@ -96,13 +108,37 @@ QByteArray aes256(QByteArrayView input, const unsigned char* key, const unsigned
         return {};
     }
     CipherStep step = CipherStep::Done;
-    QByteArray output = runCipher(ctx.get(), input, &step);
+    QByteArray output;
+    if (inPlace) {
+        const qsizetype size = inPlace->size();
+        inPlace->resize(size + EVP_MAX_BLOCK_LENGTH);
+        output = runCipherInto(ctx.get(), std::move(*inPlace), nullptr, size, &step);
+    } else {
+        output = runCipher(ctx.get(), input, &step);
+    }
     // A failed final step on decryption is the padding check: a wrong key or
     // damaged data.
     setStatus(status, step == CipherStep::Done                         ? QvCommonCrypto::StatusSuccess
                       : decrypt && step == CipherStep::FinalFailed ? QvCommonCrypto::StatusDecodeError
                                                                    : QvCommonCrypto::StatusUnspecifiedError);
     return output;
+}
+} // namespace
+
+QByteArray aes256(QByteArrayView input, const unsigned char* key, const unsigned char* iv, bool decrypt,
+                  int options, int* status)
+{
+    return aesPass(input, nullptr, key, iv, decrypt, options, status);
+}
+
+QByteArray aes256(QByteArray&& input, const unsigned char* key, const unsigned char* iv, bool decrypt, int options,
+                  int* status)
+{
+    if (!input.isDetached() || input.isEmpty())
+        return aes256(QByteArrayView(input), key, iv, decrypt, options, status);
+    QByteArray buffer = std::move(input);
+    const QByteArrayView view(buffer.constData(), buffer.size());
+    return aesPass(view, &buffer, key, iv, decrypt, options, status);
 }
 
 void cleanse(QByteArray& bytes)

@@ -20,6 +20,10 @@ QByteArray pbkdf2HmacSha1(QByteArrayView password, QByteArrayView salt, int roun
 // result and a non-zero status on failure; no partial plaintext is left behind.
 QByteArray aes256(QByteArrayView input, const unsigned char* key, const unsigned char* iv, bool decrypt,
                   int options, int* status);
+// The same, in the input's own buffer when nothing else shares it: a large
+// value is not held twice, and a plaintext encrypted so is gone.
+QByteArray aes256(QByteArray&& input, const unsigned char* key, const unsigned char* iv, bool decrypt, int options,
+                  int* status);
 
 struct CipherContextFree {
     void operator()(EVP_CIPHER_CTX* ctx) const;

@@ -43,11 +43,13 @@ void QvCommonCrypto::setPassword(const QString& password)
 {
     wipe(m_password);
     m_password = password;
+    m_keyIsCurrent = false;
 }
 
 void QvCommonCrypto::forgetKey()
 {
     wipe(m_AESKey);
+    m_keyIsCurrent = false;
 }
 
 int QvCommonCrypto::recalcIV_Salt_AESKey()
@@ -63,6 +65,7 @@ int QvCommonCrypto::recalcIV_Salt_AESKey()
     int status = StatusSuccess;
     forgetKey();
     m_AESKey = AESKeyForPassword(m_password, m_salt, &status);
+    m_keyIsCurrent = status == StatusSuccess;
     return status;
 }
 
@@ -71,6 +74,7 @@ void QvCommonCrypto::setPasswordToDecrypt(const QString& password, const QByteAr
     setPassword(password);
     m_IV = iv;
     m_salt = salt;
+    m_keyIsCurrent = false;
 }
 
 int QvCommonCrypto::setPasswordToEncrypt(const QString& password)
@@ -85,6 +89,12 @@ QByteArray QvCommonCrypto::encrypt(const QByteArray& data, int* status)
     return doCipher(data, QByteArray(), Encrypt, &padding, status);
 }
 
+QByteArray QvCommonCrypto::encrypt(QByteArray&& data, int* status)
+{
+    int padding = OptionPKCS7Padding;
+    return cipher(nullptr, &data, Encrypt, &padding, status);
+}
+
 QByteArray QvCommonCrypto::decrypt(const QByteArray& data, int* status)
 {
     int padding = OptionPKCS7Padding;
@@ -94,17 +104,27 @@ QByteArray QvCommonCrypto::decrypt(const QByteArray& data, int* status)
 QByteArray QvCommonCrypto::doCipher(const QByteArray& data, const QByteArray& /*key*/, int operation, int* padding,
                                     int* status)
 {
-    forgetKey();
+    return cipher(&data, nullptr, operation, padding, status);
+}
+
+QByteArray QvCommonCrypto::cipher(const QByteArray* data, QByteArray* inPlace, int operation, int* padding, int* status)
+{
     // A damaged file may lack them; never read past what is there.
     if (m_IV.size() < kIVLength || m_salt.size() < kSaltLength || (operation != Encrypt && operation != Decrypt)) {
+        forgetKey();
         setStatus(status, StatusParamError);
         return {};
     }
-    int derived = StatusSuccess;
-    m_AESKey = AESKeyForPassword(m_password, m_salt, &derived);
-    if (derived != StatusSuccess) {
-        setStatus(status, derived);
-        return {};
+    if (!m_keyIsCurrent || m_AESKey.size() != kKeyLength) {
+        forgetKey();
+        int derived = StatusSuccess;
+        m_AESKey = AESKeyForPassword(m_password, m_salt, &derived);
+        if (derived != StatusSuccess) {
+            forgetKey();
+            setStatus(status, derived);
+            return {};
+        }
+        m_keyIsCurrent = true;
     }
 
     int options = padding ? *padding : OptionPKCS7Padding;
@@ -113,9 +133,11 @@ QByteArray QvCommonCrypto::doCipher(const QByteArray& data, const QByteArray& /*
         if (padding)
             *padding = options;
     }
-    return CryptoPrimitives::aes256(data, reinterpret_cast<const unsigned char*>(m_AESKey.constData()),
-                                    reinterpret_cast<const unsigned char*>(m_IV.constData()), operation == Decrypt,
-                                    options, status);
+    const auto* key = reinterpret_cast<const unsigned char*>(m_AESKey.constData());
+    const auto* iv = reinterpret_cast<const unsigned char*>(m_IV.constData());
+    if (inPlace)
+        return CryptoPrimitives::aes256(std::move(*inPlace), key, iv, operation == Decrypt, options, status);
+    return CryptoPrimitives::aes256(*data, key, iv, operation == Decrypt, options, status);
 }
 
 QByteArray QvCommonCrypto::encryptKey(const QByteArray& data, const QByteArray& key, int* padding)

@@ -59,7 +59,11 @@ public:
     QString password() const { return m_password; }
     void setPassword(const QString& password);
     QByteArray salt() const { return m_salt; }
-    void setSalt(const QByteArray& salt) { m_salt = salt; }
+    void setSalt(const QByteArray& salt)
+    {
+        m_salt = salt;
+        m_keyIsCurrent = false;
+    }
     QByteArray IV() const { return m_IV; }
     void setIV(const QByteArray& iv) { m_IV = iv; }
     // The key of the last cipher call; empty when it failed. Never stored.
@@ -73,6 +77,9 @@ public:
     int setPasswordToEncrypt(const QString& password);
 
     QByteArray encrypt(const QByteArray& data, int* status);
+    // Encrypts in the buffer of `data` when nothing else shares it: the
+    // plaintext is written over, and a large one is not held twice.
+    QByteArray encrypt(QByteArray&& data, int* status);
     QByteArray decrypt(const QByteArray& data, int* status);
     // `key` is not used: the key always comes from the password and the salt.
     // For encryption any padding option other than ECB becomes PKCS#7, written
@@ -98,9 +105,14 @@ public:
 
 private:
     void forgetKey();
+    // doCipher on `*data`, or in the buffer of `*inPlace` (which is then taken).
+    QByteArray cipher(const QByteArray* data, QByteArray* inPlace, int operation, int* padding, int* status);
 
     QString m_password;
     QByteArray m_salt;
     QByteArray m_AESKey;
+    // Whether m_AESKey is the key of the password and salt held now: the
+    // values of one document are ciphered under one derivation, not one each.
+    bool m_keyIsCurrent = false;
     QByteArray m_IV;
 };

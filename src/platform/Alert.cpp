@@ -34,6 +34,19 @@ QMessageBox::ButtonRole roleFor(const QString& title, int index)
     return index == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole;
 }
 
+// The button Escape answers: "Cancel", or else a last button that only puts
+// the question off ("Later", "Close"). Alerts with none of these keep Escape
+// from choosing for the user (a lone button is the box's own escape).
+int escapeIndex(const QStringList& titles)
+{
+    const qsizetype cancel = titles.indexOf(QLatin1String("Cancel"));
+    if (cancel >= 0)
+        return int(cancel);
+    if (titles.size() > 1 && (titles.last() == QLatin1String("Later") || titles.last() == QLatin1String("Close")))
+        return int(titles.size() - 1);
+    return -1;
+}
+
 QMessageBox* makeBox(const Alert& alert, QWidget* parent)
 {
     auto* box = new QMessageBox(parent);
@@ -47,12 +60,13 @@ QMessageBox* makeBox(const Alert& alert, QWidget* parent)
     box->setText(alert.messageText());
     box->setInformativeText(plainLabelText(alert.informativeText()));
     const QStringList titles = alert.buttonTitles();
+    const int escape = escapeIndex(titles);
     for (int i = 0; i < titles.size(); ++i) {
         QPushButton* button = box->addButton(titles[i], roleFor(titles[i], i));
         button->setProperty(kAnswerProperty, Alert::FirstButtonReturn + i);
         if (i == 0)
             box->setDefaultButton(button);
-        if (titles[i] == QLatin1String("Cancel"))
+        if (i == escape)
             box->setEscapeButton(button);
     }
     return box;

@@ -332,12 +332,49 @@ qsizetype encodeHeader(char* out, quint8 high, quint64 count)
 
 qsizetype headerSize(quint64 count) { return count < 15 ? 1 : 2 + bytesFor(count); }
 
+// Byte strings and strings from this size on are kept by reference.
+constexpr qsizetype kByReference = 4096;
+
+bool isAscii(const QString& string)
+{
+    for (QChar c : string) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// The code units of a string, as bytes of ASCII or big-endian UTF-16.
+void encodeCharacters(char* out, const QString& string, bool ascii)
+{
+    if (ascii) {
+        for (qsizetype k = 0; k < string.size(); ++k)
+            out[k] = static_cast<char>(string.at(k).unicode());
+    } else {
+        qToBigEndian<char16_t>(string.utf16(), string.size(), out);
+    }
+}
+
+template <typename List>
+void appendRefs(List& list, const std::vector<quint32>& refs)
+{
+    const qsizetype at = list.size();
+    list.resize(at + qsizetype(refs.size()));
+    std::copy(refs.begin(), refs.end(), list.begin() + at);
+}
+
 } // namespace
 
 BinaryPlistWriter::Index BinaryPlistWriter::addEncoded(const char* bytes, qsizetype size)
 {
     m_entries.push_back(Entry{quint64(m_encoded.size()), quint64(size)});
     m_encoded.append(bytes, size);
+    return static_cast<Index>(m_entries.size() - 1);
+}
+
+BinaryPlistWriter::Index BinaryPlistWriter::addEntry(quint8 marker, quint64 start, std::size_t count)
+{
+    m_entries.push_back(Entry{start, quint64(count) | (quint64(marker) << 56)});
     return static_cast<Index>(m_entries.size() - 1);
 }
 
@@ -390,56 +427,71 @@ BinaryPlistWriter::Index BinaryPlistWriter::addDate(double secondsSince2001)
 
 BinaryPlistWriter::Index BinaryPlistWriter::addData(const QByteArray& data)
 {
+    Index i = 0;
+    if (data.size() >= kByReference) {
+        if (const quint64* found = m_longDataIndex.find(data))
+            return Index(*found);
+        m_largeData.push_back(data);
+        i = addEntry(0x4, m_largeData.size() - 1, std::size_t(data.size()));
+        m_longDataIndex.insert(data, i);
+        return i;
+    }
     const auto found = m_dataIndex.constFind(data);
     if (found != m_dataIndex.constEnd())
         return *found;
-    char header[10];
-    const qsizetype n = encodeHeader(header, 0x4, quint64(data.size()));
-    const Index i = addEncoded(header, n);
-    m_encoded.append(data);
-    m_entries.back().sizeAndMarker += quint64(data.size());
+    {
+        char header[10];
+        const qsizetype n = encodeHeader(header, 0x4, quint64(data.size()));
+        i = addEncoded(header, n);
+        m_encoded.append(data);
+        m_entries.back().sizeAndMarker += quint64(data.size());
+    }
     m_dataIndex.insert(data, i);
     return i;
 }
 
 BinaryPlistWriter::Index BinaryPlistWriter::addString(const QString& string, bool unique)
 {
-    if (unique) {
+    const bool isLong = LongValueIndex<QString>::isLong(string);
+    if (unique && isLong) {
+        if (const quint64* found = m_longStringIndex.find(string))
+            return Index(*found);
+    } else if (unique) {
         const auto found = m_stringIndex.constFind(string);
         if (found != m_stringIndex.constEnd())
             return *found;
     }
-    bool ascii = true;
-    for (QChar c : string) {
-        if (c.unicode() >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    char header[10];
-    const qsizetype n = encodeHeader(header, ascii ? 0x5 : 0x6, quint64(string.size()));
-    const Index i = addEncoded(header, n);
-    const qsizetype at = m_encoded.size();
-    const qsizetype bytes = ascii ? string.size() : 2 * string.size();
-    m_encoded.resize(at + bytes);
-    if (ascii) {
-        char* out = m_encoded.data() + at;
-        for (qsizetype k = 0; k < string.size(); ++k)
-            out[k] = static_cast<char>(string.at(k).unicode());
+    const bool ascii = isAscii(string);
+    Index i = 0;
+    if (string.size() * (ascii ? 1 : 2) >= kByReference) {
+        m_largeStrings.push_back(string);
+        i = addEntry(ascii ? 0x5 : 0x6, m_largeStrings.size() - 1, std::size_t(string.size()));
     } else {
-        qToBigEndian<char16_t>(string.utf16(), string.size(), m_encoded.data() + at);
+        char header[10];
+        const qsizetype n = encodeHeader(header, ascii ? 0x5 : 0x6, quint64(string.size()));
+        i = addEncoded(header, n);
+        const qsizetype at = m_encoded.size();
+        const qsizetype bytes = ascii ? string.size() : 2 * string.size();
+        m_encoded.resize(at + bytes);
+        encodeCharacters(m_encoded.data() + at, string, ascii);
+        m_entries.back().sizeAndMarker += quint64(bytes);
     }
-    m_entries.back().sizeAndMarker += quint64(bytes);
-    if (unique)
+    if (unique && isLong)
+        m_longStringIndex.insert(string, i);
+    else if (unique)
         m_stringIndex.insert(string, i);
     return i;
 }
 
 bool BinaryPlistWriter::stringEquals(Index index, const QString& string) const
 {
-    if (index >= m_entries.size() || m_entries[index].container() != 0)
+    if (index >= quint64(m_entries.size()))
         return false;
     const Entry& e = m_entries[index];
+    if (e.marker() == 0x5 || e.marker() == 0x6)
+        return m_largeStrings[e.start] == string;
+    if (e.marker() != 0)
+        return false;
     const char* p = m_encoded.constData() + e.start;
     const quint8 marker = quint8(p[0]);
     if ((marker >> 4) != 0x5 && (marker >> 4) != 0x6)
@@ -516,66 +568,98 @@ bool BinaryPlistWriter::addScalar(const Value& v, Index& out)
     }
 }
 
-BinaryPlistWriter::Index BinaryPlistWriter::addContainer(quint8 marker, std::size_t count)
-{
-    m_entries.push_back(Entry{quint64(m_refs.size()), quint64(count) | (quint64(marker) << 56)});
-    return static_cast<Index>(m_entries.size() - 1);
-}
-
 BinaryPlistWriter::Index BinaryPlistWriter::addArray(const std::vector<Index>& elements)
 {
-    const Index i = addContainer(0xA, elements.size());
-    m_refs.insert(m_refs.end(), elements.begin(), elements.end());
+    const Index i = addEntry(0xA, quint64(m_refs.size()), elements.size());
+    appendRefs(m_refs, elements);
     return i;
 }
 
 BinaryPlistWriter::Index BinaryPlistWriter::addDict(const std::vector<Index>& keys, const std::vector<Index>& values)
 {
-    const Index i = addContainer(0xD, keys.size());
-    m_refs.insert(m_refs.end(), keys.begin(), keys.end());
-    m_refs.insert(m_refs.end(), values.begin(), values.end());
+    const Index i = addEntry(0xD, quint64(m_refs.size()), keys.size());
+    appendRefs(m_refs, keys);
+    appendRefs(m_refs, values);
     return i;
 }
 
-QByteArray BinaryPlistWriter::finish(Index top) const
+// The bytes an object takes in the file.
+quint64 BinaryPlistWriter::finalSize(const Entry& e, int refSize) const
 {
-    const quint64 objectCount = m_entries.size();
+    switch (e.marker()) {
+    case 0:
+        return e.size();
+    case 0x4:
+    case 0x5:
+        return quint64(headerSize(e.size())) + e.size();
+    case 0x6:
+        return quint64(headerSize(e.size())) + 2 * e.size();
+    default:
+        return quint64(headerSize(e.size())) + e.size() * quint64(refSize) * (e.marker() == 0xD ? 2 : 1);
+    }
+}
+
+QByteArray BinaryPlistWriter::finish(Index top)
+{
+    const quint64 objectCount = quint64(m_entries.size());
     const int refSize = bytesFor(objectCount == 0 ? 0 : objectCount - 1);
     // The size of everything before the offset table, then of the table.
     quint64 tableOffset = kMagicSize;
-    for (const Entry& e : m_entries) {
-        if (e.container() == 0)
-            tableOffset += e.size();
-        else
-            tableOffset += quint64(headerSize(e.size())) + e.size() * refSize * (e.container() == 0xD ? 2 : 1);
-    }
+    for (const Entry& e : std::as_const(m_entries))
+        tableOffset += finalSize(e, refSize);
     const int offsetSize = bytesFor(tableOffset);
     const quint64 total = tableOffset + objectCount * quint64(offsetSize) + kTrailerSize;
 
-    QByteArray out(qsizetype(total), Qt::Uninitialized);
+    // Each object goes to its place from the last to the first. A scalar's
+    // place lies at or after where its bytes were collected, and past the
+    // bytes of every scalar before it, so that none is overwritten unread.
+    QByteArray out = std::move(m_encoded);
+    m_encoded = QByteArray();
+    out.resize(qsizetype(total));
     char* p = out.data();
-    std::memcpy(p, kMagic, kMagicSize);
-    char* object = p + kMagicSize;
     char* table = p + tableOffset;
-    for (const Entry& e : m_entries) {
-        putBigEndian(table, quint64(object - p), offsetSize);
-        table += offsetSize;
-        if (e.container() == 0) {
-            std::memcpy(object, m_encoded.constData() + e.start, e.size());
-            object += e.size();
-            continue;
+    quint64 at = tableOffset;
+    for (qsizetype i = m_entries.size() - 1; i >= 0; --i) {
+        const Entry& e = m_entries[i];
+        at -= finalSize(e, refSize);
+        putBigEndian(table + i * offsetSize, at, offsetSize);
+        char* object = p + at;
+        switch (e.marker()) {
+        case 0:
+            std::memmove(object, p + e.start, e.size());
+            break;
+        case 0x4: {
+            const QByteArray& data = m_largeData[e.start];
+            object += encodeHeader(object, 0x4, e.size());
+            std::memcpy(object, data.constData(), size_t(data.size()));
+            break;
         }
-        object += encodeHeader(object, e.container(), e.size());
-        const quint64 refs = e.size() * (e.container() == 0xD ? 2 : 1);
-        for (quint64 k = 0; k < refs; ++k, object += refSize)
-            putBigEndian(object, m_refs[e.start + k], refSize);
+        case 0x5:
+        case 0x6:
+            object += encodeHeader(object, e.marker(), e.size());
+            encodeCharacters(object, m_largeStrings[e.start], e.marker() == 0x5);
+            break;
+        default: {
+            object += encodeHeader(object, e.marker(), e.size());
+            const quint64 refs = e.size() * (e.marker() == 0xD ? 2 : 1);
+            for (quint64 k = 0; k < refs; ++k, object += refSize)
+                putBigEndian(object, m_refs[qsizetype(e.start + k)], refSize);
+            break;
+        }
+        }
     }
-    char* trailer = table;
+    std::memcpy(p, kMagic, kMagicSize);
+    char* trailer = table + objectCount * quint64(offsetSize);
     std::memset(trailer, 0, 6);
     trailer[6] = static_cast<char>(offsetSize);
     trailer[7] = static_cast<char>(refSize);
     putBigEndian(trailer + 8, objectCount, 8);
     putBigEndian(trailer + 16, top, 8);
     putBigEndian(trailer + 24, tableOffset, 8);
+
+    m_entries = {};
+    m_refs = {};
+    m_largeData = {};
+    m_largeStrings = {};
     return out;
 }

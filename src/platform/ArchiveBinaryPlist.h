@@ -12,8 +12,11 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 class BinaryPlistReader {
@@ -67,6 +70,46 @@ private:
     int m_refSize = 0;
 };
 
+// Long strings and byte strings already stored, with the number each was
+// stored as: found by their length and a few samples of their contents, so
+// that a value of hundreds of megabytes is not read whole to be hashed.
+template <typename Text> // QString or QByteArray
+class LongValueIndex {
+public:
+    static constexpr qsizetype kLong = 4096; // in bytes; shorter ones are hashed whole
+
+    static bool isLong(const Text& v) { return bytesOf(v) >= kLong; }
+
+    const quint64* find(const Text& v) const
+    {
+        const auto [first, last] = m_values.equal_range(sampledHash(v));
+        for (auto it = first; it != last; ++it) {
+            if (it->second.first == v)
+                return &it->second.second;
+        }
+        return nullptr;
+    }
+    void insert(const Text& v, quint64 number) { m_values.emplace(sampledHash(v), std::pair(v, number)); }
+
+private:
+    static qsizetype bytesOf(const Text& v) { return v.size() * qsizetype(sizeof(*v.constData())); }
+
+    static std::size_t sampledHash(const Text& v)
+    {
+        const char* p = reinterpret_cast<const char*>(v.constData());
+        const qsizetype n = bytesOf(v);
+        std::size_t h = qHash(n);
+        constexpr qsizetype kSample = 64, kSamples = 16;
+        for (qsizetype k = 0; k < kSamples; ++k) {
+            const qsizetype at = (n - kSample) * k / (kSamples - 1);
+            h = qHashBits(p + at, kSample, h);
+        }
+        return h;
+    }
+
+    std::unordered_multimap<std::size_t, std::pair<Text, quint64>> m_values;
+};
+
 // Collects objects and writes them as a binary property list. Scalars are
 // encoded as they are added and stored once per distinct value; containers
 // refer to objects by index and are laid out at the end, when the width of a
@@ -92,27 +135,39 @@ public:
     Index addArray(const std::vector<Index>& elements);
     Index addDict(const std::vector<Index>& keys, const std::vector<Index>& values);
 
-    // The whole file with `top` as its root object.
-    QByteArray finish(Index top) const;
+    // The whole file with `top` as its root object. The file is laid out in
+    // the buffer the scalars were collected in, which leaves the writer empty.
+    QByteArray finish(Index top);
 
 private:
     struct Entry {
-        quint64 start; // in m_encoded for scalars, in m_refs for containers
-        // Bytes of a scalar, elements of an array or pairs of a dictionary in
-        // the low 56 bits; the marker of a container (0xA, 0xD) above them.
+        quint64 start; // in m_encoded, m_refs, m_largeData or m_largeStrings
+        // Bytes of a scalar, code units of a string, elements of an array or
+        // pairs of a dictionary in the low 56 bits; above them 0 for a scalar
+        // in m_encoded, else the marker its object is written with (0x4 data,
+        // 0x5 ASCII and 0x6 UTF-16 strings kept by reference, 0xA, 0xD).
         quint64 sizeAndMarker;
         quint64 size() const { return sizeAndMarker & ((1ULL << 56) - 1); }
-        quint8 container() const { return quint8(sizeAndMarker >> 56); }
+        quint8 marker() const { return quint8(sizeAndMarker >> 56); }
     };
     Index addEncoded(const char* bytes, qsizetype size);
     Index addUniqueScalar(int kind, quint64 bits, const char* bytes, qsizetype size);
-    Index addContainer(quint8 marker, std::size_t count);
+    Index addEntry(quint8 marker, quint64 start, std::size_t count);
+    quint64 finalSize(const Entry& e, int refSize) const;
 
-    std::vector<Entry> m_entries;
-    std::vector<Index> m_refs;
-    QByteArray m_encoded; // the bytes of every scalar, in order
+    // Lists that grow by reallocation, which moves large blocks without
+    // copying them, rather than by allocating anew beside the old block.
+    QList<Entry> m_entries;
+    QList<Index> m_refs;
+    QByteArray m_encoded; // the bytes of every scalar not kept by reference, in order
+    // Long byte strings and strings are not copied: they are written from
+    // the values themselves when the file is laid out.
+    std::vector<QByteArray> m_largeData;
+    std::vector<QString> m_largeStrings;
     QHash<QString, Index> m_stringIndex;
     QHash<QByteArray, Index> m_dataIndex;
+    LongValueIndex<QString> m_longStringIndex;
+    LongValueIndex<QByteArray> m_longDataIndex;
     QHash<quint64, Index> m_scalarIndex[5]; // bool, signed, unsigned, real, date
     std::vector<Index> m_uidIndex; // by UID value, for the small ones archives use
     QHash<quint64, Index> m_largeUidIndex;

@@ -13,6 +13,10 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace {
 
@@ -103,6 +107,52 @@ QByteArray formatComponents(const std::vector<double>& values)
 // ---------------------------------------------------------------------------
 // Writer
 
+// A table of slots that are all zero bits when empty. A large one lies in
+// large pages where the system offers them: its slots are visited at random,
+// one for each string of an archive.
+template <typename Slot>
+class SlotTable {
+public:
+    explicit SlotTable(std::size_t count) : m_count(count), m_bytes(roundedBytes(count))
+    {
+        // The size is a multiple of the alignment, as aligned_alloc requires.
+        m_slots = static_cast<Slot*>(std::aligned_alloc(m_bytes >= kLargePage ? kLargePage : kLine, m_bytes));
+        if (!m_slots)
+            throw std::bad_alloc();
+        if (m_bytes >= kLargePage)
+            madvise(m_slots, m_bytes, MADV_HUGEPAGE);
+        std::memset(static_cast<void*>(m_slots), 0, m_bytes);
+    }
+    ~SlotTable() { std::free(m_slots); }
+    SlotTable(const SlotTable&) = delete;
+    SlotTable& operator=(const SlotTable&) = delete;
+    void swap(SlotTable& other)
+    {
+        std::swap(m_slots, other.m_slots);
+        std::swap(m_count, other.m_count);
+        std::swap(m_bytes, other.m_bytes);
+    }
+
+    std::size_t size() const { return m_count; }
+    Slot& operator[](std::size_t i) { return m_slots[i]; }
+    const Slot* begin() const { return m_slots; }
+    const Slot* end() const { return m_slots + m_count; }
+
+private:
+    static constexpr std::size_t kLargePage = 2 << 20;
+    static constexpr std::size_t kLine = 64;
+    static std::size_t roundedBytes(std::size_t count)
+    {
+        const std::size_t bytes = std::max<std::size_t>(count * sizeof(Slot), kLine);
+        const std::size_t unit = bytes < kLargePage ? kLine : kLargePage;
+        return (bytes + unit - 1) / unit * unit;
+    }
+
+    Slot* m_slots = nullptr;
+    std::size_t m_count = 0;
+    std::size_t m_bytes = 0;
+};
+
 // The strings already stored, by content: an open-addressing table of hashes
 // and object numbers, which compares texts only when hashes agree. Leaner than
 // a hash of strings for the millions of values of a large archive.
@@ -112,8 +162,9 @@ public:
     quint64 find(const QString& s, Add add, Equals equals)
     {
         const quint32 hash = quint32(qHash(s, 0x9E3779B97F4A7C15ULL));
-        std::size_t i = hash & (m_slots.size() - 1);
-        for (; m_slots[i].uid != 0; i = (i + 1) & (m_slots.size() - 1)) {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t i = hash & mask;
+        for (; m_slots[i].uid != 0; i = (i + 1) & mask) {
             if (m_slots[i].hash == hash && equals(m_slots[i].uid))
                 return m_slots[i].uid;
         }
@@ -134,25 +185,28 @@ private:
 
     void grow()
     {
-        std::vector<Slot> old(m_slots.size() * 2);
+        SlotTable<Slot> old(m_slots.size() * 2);
         old.swap(m_slots);
+        const std::size_t mask = m_slots.size() - 1;
         for (const Slot& slot : old) {
             if (slot.uid == 0)
                 continue;
-            std::size_t i = slot.hash & (m_slots.size() - 1);
+            std::size_t i = slot.hash & mask;
             while (m_slots[i].uid != 0)
-                i = (i + 1) & (m_slots.size() - 1);
+                i = (i + 1) & mask;
             m_slots[i] = slot;
         }
     }
 
-    std::vector<Slot> m_slots = std::vector<Slot>(1024);
+    SlotTable<Slot> m_slots{1024};
     std::size_t m_count = 0;
 };
 
 class ArchiveWriter {
 public:
     using Index = BinaryPlistWriter::Index;
+
+    explicit ArchiveWriter(const KeyedArchiver::ElementSubstitute& substitute = {}) : m_substitute(substitute) {}
 
     bool encodeRoot(const Value& root, QByteArray& out, QString* error)
     {
@@ -212,6 +266,30 @@ private:
         return uid;
     }
 
+    // The classes of most objects, whose records are looked up once.
+    enum class KnownClass { Dictionary, Array, Date, Count };
+    quint64 knownClassUid(KnownClass k)
+    {
+        quint64& uid = m_knownClassUids[std::size_t(k)];
+        if (uid != 0)
+            return uid;
+        switch (k) {
+        case KnownClass::Dictionary:
+            uid = classUid(QStringLiteral("NSMutableDictionary"),
+                           {QStringLiteral("NSMutableDictionary"), QStringLiteral("NSDictionary"), QStringLiteral("NSObject")});
+            break;
+        case KnownClass::Array:
+            uid = classUid(QStringLiteral("NSMutableArray"),
+                           {QStringLiteral("NSMutableArray"), QStringLiteral("NSArray"), QStringLiteral("NSObject")});
+            break;
+        case KnownClass::Date:
+        case KnownClass::Count:
+            uid = classUid(QStringLiteral("NSDate"), {QStringLiteral("NSDate"), QStringLiteral("NSObject")});
+            break;
+        }
+        return uid;
+    }
+
     Index uidRef(quint64 uid) { return m_plist.addUid(uid); }
 
     // A dictionary of the property list. The pairs are a braced list, whose
@@ -232,6 +310,13 @@ private:
     // by content is asked.
     quint64 stringUid(const QString& s)
     {
+        if (LongValueIndex<QString>::isLong(s)) {
+            if (const quint64* found = m_longStrings.find(s))
+                return *found;
+            const quint64 uid = newObject(m_plist.addString(s, false));
+            m_longStrings.insert(s, uid);
+            return uid;
+        }
         RecentString& recent = m_recentStrings[(quintptr(s.constData()) >> 4) % m_recentStrings.size()];
         if (recent.data == s.constData() && recent.size == s.size() && recent.data)
             return recent.uid;
@@ -271,9 +356,18 @@ private:
             uid = 0;
             return true;
         case Value::Kind::String:
-            uid = stringUid(v.stringValue());
+            uid = stringUid(*v.stringIfString());
             return true;
         case Value::Kind::Data:
+            if (const QByteArray data = v.dataValue(); LongValueIndex<QByteArray>::isLong(data)) {
+                if (const quint64* found = m_longData.find(data)) {
+                    uid = *found;
+                } else {
+                    uid = newObject(m_plist.addData(data));
+                    m_longData.insert(data, uid);
+                }
+                return true;
+            }
             uid = inlineObject(m_dataUids, v.dataValue(), [&] { return m_plist.addData(v.dataValue()); });
             return true;
         case Value::Kind::Bool:
@@ -295,7 +389,7 @@ private:
         }
         case Value::Kind::Date:
             uid = inlineObject(m_dateUids, std::bit_cast<quint64>(v.dateValue()), [&] {
-                const quint64 cls = classUid(QStringLiteral("NSDate"), {QStringLiteral("NSDate"), QStringLiteral("NSObject")});
+                const quint64 cls = knownClassUid(KnownClass::Date);
                 return object({{key(Key::Time), m_plist.addReal(v.dateValue())}, {key(Key::Class), uidRef(cls)}});
             });
             return true;
@@ -316,20 +410,29 @@ private:
             return true;
         }
         m_identityUids.insert(identity, kInProgress);
+        if (!encodeContents(v, depth, uid, error))
+            return false;
+        m_identityUids.insert(identity, uid);
+        return true;
+    }
+
+    // A collection or colour as a new object. One made for the archive alone
+    // (a substitute) is no object of the root's: it is not remembered.
+    bool encodeContents(const Value& contents, int depth, quint64& uid, QString* error)
+    {
         // The object takes its number before its contents, as the platform's archiver numbers them.
         uid = newObject(0);
         Index body = 0;
         bool ok = false;
-        if (const DictionaryRef d = v.dictionary())
+        if (const DictionaryRef d = contents.dictionary())
             ok = encodeDictionary(*d, depth, body, error);
-        else if (const ArrayRef a = v.array())
+        else if (const ArrayRef a = contents.array())
             ok = encodeArray(*a, depth, body, error);
         else
-            ok = encodeColor(*v.color(), depth, body, error);
+            ok = encodeColor(*contents.color(), depth, body, error);
         if (!ok)
             return false;
         m_objects[uid] = body;
-        m_identityUids.insert(identity, uid);
         return true;
     }
 
@@ -338,20 +441,15 @@ private:
         std::vector<Index> keys, objects;
         keys.reserve(std::size_t(d.count()));
         objects.reserve(std::size_t(d.count()));
-        for (const auto& [k, v] : d) {
-            Index keyRef;
-            if (!encodeElement(Value(k), depth + 1, keyRef, error))
-                return false;
-            keys.push_back(keyRef);
-        }
+        for (const auto& [k, v] : d)
+            keys.push_back(uidRef(stringUid(k)));
         for (const auto& [k, v] : d) {
             Index valueRef;
             if (!encodeElement(v, depth + 1, valueRef, error))
                 return false;
             objects.push_back(valueRef);
         }
-        const quint64 cls = classUid(QStringLiteral("NSMutableDictionary"),
-                                     {QStringLiteral("NSMutableDictionary"), QStringLiteral("NSDictionary"), QStringLiteral("NSObject")});
+        const quint64 cls = knownClassUid(KnownClass::Dictionary);
         out = object({{key(Key::Keys), m_plist.addArray(keys)},
                       {key(Key::Objects), m_plist.addArray(objects)},
                       {key(Key::Class), uidRef(cls)}});
@@ -362,14 +460,22 @@ private:
     {
         std::vector<Index> objects;
         objects.reserve(std::size_t(a.count()));
+        const bool substituted = depth == 0 && m_substitute;
         for (const Value& v : a) {
             Index ref;
-            if (!encodeElement(v, depth + 1, ref, error))
+            const Value substitute = substituted && v.isDictionary() ? Value(m_substitute(v.dictionary())) : Value();
+            if (substitute.isDictionary()) {
+                // Made, written and let go one at a time.
+                quint64 uid = 0;
+                if (!encodeContents(substitute, depth + 1, uid, error))
+                    return false;
+                ref = uidRef(uid);
+            } else if (!encodeElement(v, depth + 1, ref, error)) {
                 return false;
+            }
             objects.push_back(ref);
         }
-        const quint64 cls = classUid(QStringLiteral("NSMutableArray"),
-                                     {QStringLiteral("NSMutableArray"), QStringLiteral("NSArray"), QStringLiteral("NSObject")});
+        const quint64 cls = knownClassUid(KnownClass::Array);
         out = object({{key(Key::Objects), m_plist.addArray(objects)}, {key(Key::Class), uidRef(cls)}});
         return true;
     }
@@ -441,6 +547,7 @@ private:
     static constexpr quint64 kInProgress = ~0ULL;
     static constexpr Index kNoIndex = ~Index(0);
 
+    const KeyedArchiver::ElementSubstitute& m_substitute;
     BinaryPlistWriter m_plist;
     std::vector<Index> m_objects; // the plist object of each UID
     QHash<const void*, quint64> m_identityUids;
@@ -452,10 +559,13 @@ private:
     };
     std::vector<RecentString> m_recentStrings = std::vector<RecentString>(4096);
     QHash<QByteArray, quint64> m_dataUids;
+    LongValueIndex<QString> m_longStrings;
+    LongValueIndex<QByteArray> m_longData;
     QHash<std::pair<int, quint64>, quint64> m_numberUids;
     QHash<quint64, quint64> m_dateUids;
     QHash<QString, quint64> m_classUids;
     quint64 m_nullUid = 0;
+    std::array<quint64, std::size_t(KnownClass::Count)> m_knownClassUids{};
     std::array<Index, std::size_t(Key::Count)> m_keyIndexes = [] {
         std::array<Index, std::size_t(Key::Count)> a;
         a.fill(kNoIndex);
@@ -538,6 +648,10 @@ public:
         if (m_objects.count >= std::numeric_limits<quint32>::max() - kFirstCached)
             return fail(error, QStringLiteral("keyed archive: too many objects"));
         m_slots.assign(m_objects.count, kUnread);
+        // Every value read takes a reference of at least one byte, unless an
+        // object is referred to many times: what it holds then counts again
+        // at each reference, so that a few bytes cannot make endless work.
+        m_valueBudget = quint64(data.size()) + kValueAllowance;
         return decode(rootUid, 0, out, error);
     }
 
@@ -545,6 +659,16 @@ private:
     // Per object: unread, being read, read once without being kept, or the
     // place of its value in m_cached plus kFirstCached.
     enum : quint32 { kUnread, kReading, kReadOnce, kFirstCached };
+    static constexpr quint64 kValueAllowance = 1024;
+
+    // Counts `values` more values read; false past the budget.
+    bool spend(quint64 values, QString* error)
+    {
+        if (values > m_valueBudget - m_valuesRead)
+            return fail(error, QStringLiteral("keyed archive: its objects are referred to more often than its size allows"));
+        m_valuesRead += values;
+        return true;
+    }
 
     bool entry(const Object& dict, quint64 i, Object& key, Object& value, QString* error) const
     {
@@ -557,7 +681,7 @@ private:
     {
         if (uid == 0) {
             out = Value();
-            return true;
+            return spend(1, error);
         }
         if (uid >= m_objects.count)
             return fail(error, QStringLiteral("keyed archive: reference to object %1 of %2").arg(uid).arg(m_objects.count));
@@ -568,6 +692,8 @@ private:
             const Cached& cached = m_cached[slot - kFirstCached];
             if (depth + cached.height > KeyedUnarchiver::kMaxDepth)
                 return fail(error, QStringLiteral("keyed archive: objects are nested too deeply"));
+            if (!spend(cached.values, error))
+                return false;
             m_deepest = std::max(m_deepest, depth + cached.height);
             out = cached.value;
             return true;
@@ -579,6 +705,9 @@ private:
         quint64 index = 0;
         Object o;
         if (!m_plist.reference(m_objects, uid, index, error) || !m_plist.object(index, o, error))
+            return false;
+        const quint64 valuesBefore = m_valuesRead;
+        if (!spend(1, error))
             return false;
         int height = 0;
         if (o.type == Type::Dict) {
@@ -600,7 +729,7 @@ private:
                 return true;
             }
         }
-        m_cached.push_back(Cached{out, height});
+        m_cached.push_back(Cached{out, height, m_valuesRead - valuesBefore});
         m_slots[uid] = static_cast<quint32>(m_cached.size() - 1) + kFirstCached;
         return true;
     }
@@ -937,8 +1066,11 @@ private:
     struct Cached {
         Value value;
         int height; // levels of nesting below the object
+        quint64 values; // the values read for it, itself included
     };
     std::vector<Cached> m_cached;
+    quint64 m_valueBudget = 0;
+    quint64 m_valuesRead = 0;
     int m_deepest = 0; // the deepest level reached by the object being read
     QHash<quint64, int> m_keyIds; // key string object -> Key, or -1
     QHash<quint64, ClassKind> m_classes;
@@ -950,8 +1082,13 @@ private:
 
 bool KeyedArchiver::archive(const Value& root, QByteArray& out, QString* error)
 {
+    return archive(root, out, error, {});
+}
+
+bool KeyedArchiver::archive(const Value& root, QByteArray& out, QString* error, const ElementSubstitute& substitute)
+{
     out.clear();
-    ArchiveWriter writer;
+    ArchiveWriter writer(substitute);
     return writer.encodeRoot(root, out, error);
 }
 

@@ -26,6 +26,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 class KeyedArchiver {
 public:
     static constexpr int kMaxDepth = 256;
@@ -34,6 +36,13 @@ public:
     // that contains itself or is nested deeper than kMaxDepth.
     static QByteArray archivedDataWithRootObject(const Value& root);
     static bool archive(const Value& root, QByteArray& out, QString* error = nullptr);
+
+    // Archives an array as if each dictionary in it were the one `substitute`
+    // makes of it, each made only while it is written: the archive of an array
+    // of altered copies, without all of them in memory at once. Like copies,
+    // each is an object of its own, also for a dictionary listed twice.
+    using ElementSubstitute = std::function<DictionaryRef(const DictionaryRef& element)>;
+    static bool archive(const Value& root, QByteArray& out, QString* error, const ElementSubstitute& substitute);
 };
 
 class KeyedUnarchiver {

@@ -625,12 +625,68 @@ public:
         indexIfLarge();
     }
 
+    // This list with `key` after its last: the one made before when it still
+    // says so, else a new one remembered for the next. Dictionaries that share
+    // a list and gain the same key (records linked to their category at an
+    // unlock) thereby share the longer list too.
+    std::shared_ptr<Keys> withAppended(const QString& key)
+    {
+        for (auto& [appendedKey, known] : successors.list) {
+            if (!sameKey(appendedKey, key))
+                continue;
+            // A list is changed in place once only one dictionary holds it:
+            // it is taken only while it still is this list plus the key.
+            if (std::shared_ptr<Keys> list = known.lock(); list && list->extends(*this, key))
+                return list;
+            auto list = makeAppended(key);
+            known = list;
+            return list;
+        }
+        auto list = makeAppended(key);
+        if (successors.list.size() < kMaxSuccessors)
+            successors.list.emplace_back(key, list);
+        return list;
+    }
+
     std::vector<QString> names;
     // Filled only for many keys, and never lazily, so that a list shared by
     // several dictionaries is not written to by a reader.
     QHash<QString, qsizetype> index;
 
 private:
+    static constexpr std::size_t kMaxSuccessors = 4;
+
+    // Held weakly, and not taken over by a copy of the list.
+    struct Successors {
+        Successors() = default;
+        Successors(const Successors&) {}
+        Successors& operator=(const Successors&) { return *this; }
+        std::vector<std::pair<QString, std::weak_ptr<Keys>>> list;
+    };
+
+    std::shared_ptr<Keys> makeAppended(const QString& key) const
+    {
+        auto list = std::make_shared<Keys>();
+        list->names.reserve(names.size() + 1);
+        list->names = names;
+        list->index = index;
+        list->append(key);
+        return list;
+    }
+
+    bool extends(const Keys& shorter, const QString& key) const
+    {
+        if (names.size() != shorter.names.size() + 1 || !sameKey(names.back(), key))
+            return false;
+        for (std::size_t i = 0; i < shorter.names.size(); ++i) {
+            if (!sameKey(names[i], shorter.names[i]))
+                return false;
+        }
+        return true;
+    }
+
+    Successors successors;
+
     void indexIfLarge()
     {
         if (names.size() <= kLinearSearchLimit)
@@ -712,7 +768,14 @@ void Dictionary::setObject(const Value& value, const QString& key)
         m_values[std::size_t(i)] = value;
         return;
     }
-    ownKeys().append(key);
+    if (m_keys && m_keys.use_count() > 1)
+        m_keys = m_keys->withAppended(key);
+    else
+        ownKeys().append(key);
+    // A record gains a key after it was read to its exact size: small
+    // dictionaries grow by the one value, not to twice their size.
+    if (m_values.size() == m_values.capacity() && m_values.size() < kLinearSearchLimit)
+        m_values.reserve(m_values.size() + 1);
     m_values.push_back(value);
 }
 

@@ -89,6 +89,7 @@ public:
     double doubleValue() const;
 
     QString stringValue() const; // a string itself, a number's description, else empty
+    const QString* stringIfString() const { return std::get_if<QString>(&m_value); } // null for other kinds
     QByteArray dataValue() const; // a byte string, else empty
     double dateValue() const; // seconds since 2001-01-01 UTC of a date, else 0
     DictionaryRef dictionary() const; // null when another kind

@@ -18,6 +18,9 @@ PreferencesWindow::PreferencesWindow(MyAppDelegate* delegate, QWidget* parent)
     m_ui->setupUi(this);
     setWindowIcon(ShellResources::applicationIcon());
     m_ui->myTabView->tabBar()->hide();
+    // The toolbar picks the panels; the hidden tab bar, as the tab view's focus, would stop Tab going round.
+    m_ui->myTabView->setFocusPolicy(Qt::NoFocus);
+    m_ui->myTabView->tabBar()->setFocusPolicy(Qt::NoFocus);
 
     QString errors;
     if (!Binding::bindTree(this, {{QStringLiteral("defaults"), &Defaults::standardUserDefaults()},

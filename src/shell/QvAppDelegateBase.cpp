@@ -183,8 +183,12 @@ void QvAppDelegateBase::addApplicationCommands(DocumentWindow& window)
 
     QMenu* edit = window.editMenu();
     edit->addSeparator();
-    window.addCommand(edit, QStringLiteral("openPreferences"), QStringLiteral("Preferences\u2026"),
-                      QKeySequence::Preferences, run(&QvAppDelegateBase::openPreferences));
+    // Where the desktop names no key for the preferences (most do not), the common Ctrl+, opens them.
+    QKeySequence preferencesKeys(QKeySequence::Preferences);
+    if (preferencesKeys.isEmpty())
+        preferencesKeys = QKeySequence(Qt::CTRL | Qt::Key_Comma);
+    window.addCommand(edit, QStringLiteral("openPreferences"), QStringLiteral("Preferences\u2026"), preferencesKeys,
+                      run(&QvAppDelegateBase::openPreferences));
     window.validateCommands();
 }
 

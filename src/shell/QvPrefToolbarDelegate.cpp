@@ -34,6 +34,9 @@ void QvPrefToolbarDelegate::awakeFromNib()
         item->setCheckable(selectable.contains(identifier));
         m_group->addAction(item);
         m_toolbar->addAction(item);
+        // A toolbar's buttons take no focus; these are the only way to the other panels.
+        if (QWidget* button = m_toolbar->widgetForAction(item))
+            button->setFocusPolicy(Qt::TabFocus);
         connect(item, &QAction::triggered, this, [this, item] { PanelAction(item); });
     }
     m_heights = heightArray();

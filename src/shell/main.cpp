@@ -4,6 +4,9 @@
 #include "exchange/ExchangeInstall.h"
 #include "platform/BuildConfig.h"
 #include "platform/MainQueue.h"
+#if CALVORIN_HAVE_EBOOK
+#include "platform/EdsAddressBook.h"
+#endif
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -26,6 +29,9 @@ int main(int argc, char** argv)
 
     // Services the documents use are installed here, before any document opens.
     installExchangeManagers();
+#if CALVORIN_HAVE_EBOOK
+    AddressBook::setDesktopAddressBook(&edsAddressBook());
+#endif
 
     QvRevertDocController controller;
     controller.registerContactsDocumentType();

@@ -154,6 +154,38 @@ TEST(DocumentFileWriter, SaveCopiesReplaceTheCategoryLinkAndLeaveTheDocumentAlon
     EXPECT_TRUE(group->containsKey(QStringLiteral("records")));
 }
 
+// The save writes its records without making all their copies first: what it
+// writes must be, byte for byte, the archive of those copies, whatever the
+// mix of records (kinds beyond those remembered, keys in other orders, no
+// category, an identifier kept or missing, one record listed twice).
+TEST(DocumentFileWriter, TheRecordsValueIsTheArchiveOfTheSaveCopies)
+{
+    const DictionaryRef group = category(QStringLiteral("Friends"), 7);
+    ArrayRef records = Array::create();
+    for (int i = 0; i < 30; ++i) {
+        const DictionaryRef r = record(QStringLiteral("First %1").arg(i), QStringLiteral("Last"), i % 3 ? group : DictionaryRef());
+        if (i % 4 == 0)
+            r->setObject(Value::int64(99), QStringLiteral("cat_uniqueID"));
+        if (i % 5 == 0)
+            r->setObject(Value(QStringLiteral("extra %1").arg(i % 15)), QStringLiteral("extra%1").arg(i % 15));
+        if (i == 7) {
+            r->removeObjectForKey(QStringLiteral("categoryPtr"));
+            r->setObject(Value(group), QStringLiteral("categoryPtr"));
+        }
+        records->addObject(Value(r));
+    }
+    records->addObject(records->objectAtIndex(3));
+    const DocumentContent content{records, Array::create({Value(group)}), defaultLabels(), Value::date(1000)};
+
+    EncryptedValues values;
+    std::unique_ptr<QvCommonCrypto> engine;
+    ASSERT_EQ(DocumentFile::encryptContent(content, kPassword, nullptr, DocumentFile::SaltAndVector::Fresh, values, engine), 0);
+    int status = 0;
+    const QByteArray written = engine->decrypt(values.records, &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(written, KeyedArchiver::archivedDataWithRootObject(Value(DocumentFile::getCopyOfContentArrayForSaveOperation(records))));
+}
+
 TEST(DocumentFileWriter, RefusesAnEmptyPasswordAndFailsWholeOnACipherOrArchiveFailure)
 {
     const DocumentContent content = sampleContent();

@@ -389,3 +389,33 @@ TEST_F(DocumentFileTest, TheWholeWayThroughTheWindow)
     EXPECT_EQ(filetest::rootOf(bytesOf(QStringLiteral("v1100.calvorin")))->objectForKey(QStringLiteral("appversion")).intValue(),
               30600);
 }
+
+TEST_F(DocumentFileTest, ADocumentWrittenBeforeItsWindowWasShownKeepsItsToolbar)
+{
+    // Written with no window yet, and with one made but never shown: the
+    // toolbar comes back with the unlock.
+    for (const bool withWindow : {false, true}) {
+        SCOPED_TRACE(withWindow);
+        auto* document = static_cast<MyDocument*>(controller.openUntitledDocumentAndDisplay(false, nullptr));
+        document->setPlainPassword(QString::fromLatin1(kPassword));
+        if (withWindow)
+            document->makeWindowControllers();
+        ASSERT_TRUE(save(document, QStringLiteral("unseen.calvorin")));
+        const DictionaryRef state = filetest::rootOf(bytesOf(QStringLiteral("unseen.calvorin")))
+                                        ->objectForKey(QStringLiteral("OSXPlatformDictionary"))
+                                        .dictionary();
+        ASSERT_TRUE(state);
+        EXPECT_TRUE(state->objectForKey(QStringLiteral("makeToolbarVisibleAtDecrypt")).boolValue());
+        document->close();
+        settle();
+
+        MyDocument* opened = open(path(QStringLiteral("unseen.calvorin")));
+        ASSERT_TRUE(opened);
+        opened->submitPasswordToDecrypt(QString::fromLatin1(kPassword));
+        settle();
+        EXPECT_TRUE(opened->isDecrypted());
+        EXPECT_TRUE(opened->modernToolbar()->isVisibleTo(opened->myWindow()));
+        opened->close();
+        settle();
+    }
+}

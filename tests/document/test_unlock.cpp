@@ -2,6 +2,8 @@
 // failure, relinking records to categories, and the caption-flag reset.
 #include "test_file_support.h"
 
+#include "common/BoundedRun.h"
+
 using namespace filetest;
 
 namespace {
@@ -13,16 +15,21 @@ StoredDocument storedFrom(const QByteArray& file)
     return stored;
 }
 
-// A stored document whose records value is `plain` (archived or raw), encrypted
-// with the document's own key and vector.
-StoredDocument withRecordsPlaintext(const QByteArray& plain)
+// A stored document whose value `field` is `plain` (archived or raw),
+// encrypted with the document's own key and vector.
+StoredDocument withPlaintext(QByteArray EncryptedValues::*field, const QByteArray& plain)
 {
     StoredDocument stored = storedFrom(writtenFile(sampleContent()));
     QvCommonCrypto engine(kPassword);
     engine.setPasswordToDecrypt(kPassword, stored.encrypted.IV, stored.encrypted.salt);
     int status = 0;
-    stored.encrypted.records = engine.encrypt(plain, &status);
+    stored.encrypted.*field = engine.encrypt(plain, &status);
     return stored;
+}
+
+StoredDocument withRecordsPlaintext(const QByteArray& plain)
+{
+    return withPlaintext(&EncryptedValues::records, plain);
 }
 
 QStringList namesOf(const ArrayRef& records)
@@ -103,6 +110,55 @@ TEST(DocumentUnlock, AnswersZeroOneOrTheCipherStatusAndGivesNothingOnFailure)
             EXPECT_TRUE(out.records == Value(before)) << "nothing is given on failure";
             EXPECT_FALSE(out.engine);
         }
+    }
+}
+
+// One record, category or caption dictionary referred to a million times
+// from a megabyte or two: the archive is refused as damaged, within a little
+// memory and time, instead of growing into gigabytes of records to relink.
+TEST(DocumentUnlock, ObjectsReferredToOverAndOverAreDamage)
+{
+    const DictionaryRef record = sampleContent().records->objectAtIndex(0).dictionary()->mutableCopy();
+    record->removeObjectForKey(QStringLiteral("categoryPtr"));
+    const DictionaryRef category = sampleContent().categories->objectAtIndex(0).dictionary()->mutableCopy();
+    category->removeObjectForKey(QStringLiteral("records"));
+    const auto copies = [](const DictionaryRef& d, qsizetype n) {
+        return KeyedArchiver::archivedDataWithRootObject(Value(Array::create(std::vector<Value>(n, Value(d)))));
+    };
+    const DictionaryRef inner = Dictionary::create();
+    for (int i = 0; i < 1000; ++i)
+        inner->setObject(Value(QStringLiteral("caption %1").arg(i)), QStringLiteral("k%1").arg(i));
+    const DictionaryRef captions = Dictionary::create();
+    for (int i = 0; i < 100000; ++i)
+        captions->setObject(Value(inner), QStringLiteral("open%1").arg(i));
+
+    // An old document lists its encrypted records in the file itself.
+    const DictionaryRef fields = Dictionary::create({{"firstName", Value::data(QByteArray(8, 'x'))}, {"lastName", Value::data(QByteArray(8, 'y'))}});
+    const QByteArray legacyFile = archiveOf(Dictionary::create(
+        {{"appversion", Value::int64(30000)}, {"dataArray", Value(Array::create(std::vector<Value>(1'000'000, Value(fields))))}}));
+
+    struct Row {
+        const char* name;
+        std::function<bool()> refused;
+    };
+    const auto unlockDamaged = [](StoredDocument stored) {
+        return [stored] {
+            UnlockedContent out;
+            return DocumentUnlock::decrypt(stored, kPassword, defaultLabels(), plainHooks(), out) == DocumentUnlock::kContentDamaged;
+        };
+    };
+    const std::vector<Row> rows{
+        {"records", unlockDamaged(withPlaintext(&EncryptedValues::records, copies(record, 1'000'000)))},
+        {"categories", unlockDamaged(withPlaintext(&EncryptedValues::categories, copies(category, 1'000'000)))},
+        {"captions", unlockDamaged(withPlaintext(&EncryptedValues::labels, KeyedArchiver::archivedDataWithRootObject(Value(captions))))},
+        {"old records", [&] {
+             StoredDocument stored;
+             return DocumentFile::read(legacyFile, stored) == DocumentFile::ReadResult::NotADocument;
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(runBounded(qint64(1) << 30, 60, row.refused), 1);
     }
 }
 

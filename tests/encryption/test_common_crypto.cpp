@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 QByteArray hex(const char* digits)
 {
@@ -172,6 +174,59 @@ TEST(QvCommonCrypto, CiphertextIsTheNextWholeNumberOfBlocks)
         EXPECT_EQ(status, 0);
         EXPECT_FALSE(back.isNull());
         EXPECT_EQ(back, plaintext);
+    }
+}
+
+// The key is derived once for the values of a document, and afresh as soon
+// as the password or the salt it came from changes.
+TEST(QvCommonCrypto, AChangedPasswordOrSaltTakesANewKey)
+{
+    const QByteArray otherSalt = hex("0807060504030201");
+    const QString otherPassword = QStringLiteral("another");
+    struct Row {
+        const char* name;
+        std::function<void(QvCommonCrypto&)> change;
+        QString password;
+        QByteArray salt;
+    };
+    const std::vector<Row> rows{
+        {"salt", [&](QvCommonCrypto& e) { e.setSalt(otherSalt); }, kPassword, otherSalt},
+        {"password", [&](QvCommonCrypto& e) { e.setPassword(otherPassword); }, otherPassword, kSalt},
+        {"both, to decrypt", [&](QvCommonCrypto& e) { e.setPasswordToDecrypt(otherPassword, kIV, otherSalt); }, otherPassword, otherSalt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::unique_ptr<QvCommonCrypto> engine(engineFor(kPassword, kIV, kSalt));
+        int status = -1;
+        EXPECT_EQ(engine->encrypt(kPlaintext, &status), kCiphertext);
+        EXPECT_EQ(engine->encrypt(kPlaintext, &status), kCiphertext);
+        row.change(*engine);
+        std::unique_ptr<QvCommonCrypto> fresh(engineFor(row.password, kIV, row.salt));
+        const QByteArray expected = fresh->encrypt(kPlaintext, &status);
+        EXPECT_NE(expected, kCiphertext);
+        EXPECT_EQ(engine->encrypt(kPlaintext, &status), expected);
+    }
+}
+
+// Encrypting in the plaintext's own buffer gives the same bytes; a buffer
+// another holder shares is left as it was.
+TEST(QvCommonCrypto, EncryptingInPlaceGivesTheSameBytes)
+{
+    std::unique_ptr<QvCommonCrypto> engine(engineFor(kPassword, kIV, kSalt));
+    for (int size : {0, 1, 15, 16, 17, 100003}) {
+        SCOPED_TRACE(size);
+        QByteArray plain(size, Qt::Uninitialized);
+        for (int i = 0; i < size; ++i)
+            plain[i] = char(i * 7);
+        const QByteArray expected = engine->encrypt(plain, nullptr);
+        int status = -1;
+        QByteArray own(plain.constData(), plain.size());
+        EXPECT_EQ(engine->encrypt(std::move(own), &status), expected);
+        EXPECT_EQ(status, 0);
+        QByteArray shared = plain;
+        EXPECT_EQ(engine->encrypt(std::move(shared), &status), expected);
+        EXPECT_EQ(plain.size(), size);
+        EXPECT_EQ(engine->decrypt(expected, &status), plain);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -209,4 +210,38 @@ TEST_F(AlertTest, TextsThatLookLikeMarkupAreShownAsTheyAre)
     EXPECT_TRUE(box->informativeText().contains("&lt;i&gt;"));
     box->grab().save("/tmp/calvorin-alert-sheet.png");
     Sheet::endAll(&window);
+}
+
+TEST_F(AlertTest, EscapeAnswersTheButtonThatPutsTheQuestionOff)
+{
+    struct Case {
+        QStringList buttons;
+        int escapeAnswer; // 0: Escape leaves the alert up
+    };
+    const Case cases[] = {
+        {kThree, Alert::ThirdButtonReturn},
+        {{"OK", "Zundel Site", "Cancel"}, Alert::ThirdButtonReturn},
+        {{"Cancel", "Delete"}, Alert::FirstButtonReturn},
+        {{"Download Update", "Download Page", "Later"}, Alert::ThirdButtonReturn},
+        {{"Go to Zundel Download Page", "Close"}, Alert::SecondButtonReturn},
+        {{"OK"}, Alert::FirstButtonReturn},
+        {{"Later", "Now"}, 0},
+        {{"Open", "Delete"}, 0},
+    };
+    ScriptedResponder responder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.buttons.join(", ").toStdString());
+        responder.showNext();
+        int answer = 0;
+        Alert("Message", "", c.buttons).beginSheetModalForWindow(&window, [&](int response) { answer = response; });
+        auto* box = qobject_cast<QMessageBox*>(Sheet::attachedSheet(&window));
+        ASSERT_NE(box, nullptr);
+        QTest::keyClick(box, Qt::Key_Escape);
+        EXPECT_EQ(answer, c.escapeAnswer);
+        if (c.escapeAnswer == 0) {
+            EXPECT_EQ(Sheet::attachedSheet(&window), box);
+            Sheet::endAll(&window);
+        }
+        EXPECT_EQ(Sheet::attachedSheet(&window), nullptr);
+    }
 }

@@ -1,6 +1,8 @@
 #include "platform/KeyedArchive.h"
 #include "platform/PropertyList.h"
 
+#include "common/BoundedRun.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -428,6 +430,56 @@ TEST(KeyedArchiveWriter, OutputReadsWithLibplist)
     }
 }
 
+// Long strings and byte strings are written from the values themselves, not
+// copied first: they must come out where and as the short ones do.
+TEST(KeyedArchiveWriter, LongValuesReadBackHereAndWithLibplist)
+{
+    const QString ascii = QString(5000, QLatin1Char('a')) + QStringLiteral("end");
+    const QString wide = QString(3000, QChar(0x00E9)) + QStringLiteral("ü");
+    const QString justShort = QString(4095, QLatin1Char('s'));
+    const QByteArray bytes = QByteArray(10000, '\x7F') + "tail";
+    const DictionaryRef root = Dictionary::create({{"ascii", Value(ascii)}, {"wide", Value(wide)}, {"short", Value(justShort)},
+                                                   {"bytes", Value::data(bytes)}, {"again", Value(ascii)}, {"small", Value("x")},
+                                                   {"bytesAgain", Value::data(QByteArray(bytes.constData(), bytes.size()))},
+                                                   {"samplesAlike", Value::data(QByteArray(10000, '\x7F') + "tail!")}});
+    const QByteArray data = KeyedArchiver::archivedDataWithRootObject(Value(root));
+    const Value back = KeyedUnarchiver::unarchiveObjectWithData(data);
+    ASSERT_TRUE(back.isDictionary());
+    EXPECT_TRUE(back.isEqual(Value(root)));
+    EXPECT_EQ(back.valueForKey("wide").stringValue(), wide);
+    EXPECT_EQ(back.valueForKey("bytes").dataValue(), bytes);
+    EXPECT_LT(data.size(), 5000 + 2 * 3001 + 4095 + 10004 + 10005 + 1000) << "equal long values are stored once";
+    EXPECT_EQ(back.valueForKey("samplesAlike").dataValue().size(), 10005);
+
+    plist_t plist = nullptr;
+    plist_from_bin(data.constData(), uint32_t(data.size()), &plist);
+    ASSERT_NE(plist, nullptr);
+    plist_t objects = plist_dict_get_item(plist, "$objects");
+    QStringList strings;
+    QByteArrayList byteStrings;
+    for (uint32_t i = 0; objects && i < plist_array_get_size(objects); ++i) {
+        plist_t item = plist_array_get_item(objects, i);
+        if (plist_get_node_type(item) == PLIST_STRING) {
+            char* text = nullptr;
+            plist_get_string_val(item, &text);
+            strings << QString::fromUtf8(text);
+            free(text);
+        } else if (plist_get_node_type(item) == PLIST_DATA) {
+            char* raw = nullptr;
+            uint64_t length = 0;
+            plist_get_data_val(item, &raw, &length);
+            byteStrings << QByteArray(raw, qsizetype(length));
+            free(raw);
+        }
+    }
+    plist_free(plist);
+    EXPECT_TRUE(strings.contains(ascii));
+    EXPECT_TRUE(strings.contains(wide));
+    EXPECT_TRUE(strings.contains(justShort));
+    EXPECT_TRUE(byteStrings.contains(bytes));
+    EXPECT_EQ(byteStrings.count(bytes), 1);
+}
+
 // ---------------------------------------------------------------------------
 // Damaged and hostile archives
 
@@ -569,26 +621,6 @@ TEST(KeyedArchiveMalformed, EveryCaseFailsWithAMessage)
     }
 }
 
-// Caps the address space the process may still take, for as long as it lives.
-class AddressSpaceCap {
-public:
-    explicit AddressSpaceCap(qint64 moreBytes)
-    {
-        getrlimit(RLIMIT_AS, &m_old);
-        QFile statm(QStringLiteral("/proc/self/statm"));
-        const qint64 pages = statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(0).toLongLong() : 0;
-        rlimit capped = m_old;
-        capped.rlim_cur = rlim_t(pages * sysconf(_SC_PAGESIZE) + moreBytes);
-        m_capped = pages > 0 && setrlimit(RLIMIT_AS, &capped) == 0;
-    }
-    ~AddressSpaceCap() { setrlimit(RLIMIT_AS, &m_old); }
-    bool capped() const { return m_capped; }
-
-private:
-    rlimit m_old{};
-    bool m_capped = false;
-};
-
 TEST(KeyedArchiveMalformed, AReferenceFarBeyondTheObjectsCostsNoMemory)
 {
     // An XML archive is read through the binary form: writing that form must
@@ -607,6 +639,55 @@ TEST(KeyedArchiveMalformed, AReferenceFarBeyondTheObjectsCostsNoMemory)
         EXPECT_FALSE(KeyedUnarchiver::unarchive(xml, out, &error));
     }
     EXPECT_TRUE(error.contains(QLatin1String("reference to object 268435000"))) << error.toStdString();
+}
+
+// An object referred to many times counts again at every reference: an
+// archive of a megabyte or two that holds one record a million times, or
+// thirty arrays each holding the next twice, is refused within a little
+// memory and time, while a record shared as often as the bytes allow reads.
+TEST(KeyedArchiveMalformed, SharedObjectsCannotMultiplyTheWork)
+{
+    const Value dictClass = classRecord("NSMutableDictionary");
+    const Value arrayClass = classRecord("NSMutableArray");
+    // Objects: 1 the root array, 2 a record of 20 fields, 3 and 4 classes, 5.. keys and values.
+    const auto archiveOfCopies = [&](qsizetype copies) {
+        ArrayRef keys = Array::create(), values = Array::create();
+        ArrayRef objects = Array::create({Value("$null"), Value(), Value(), arrayClass, dictClass});
+        for (int i = 0; i < 20; ++i) {
+            keys->addObject(uid(objects->count()));
+            objects->addObject(Value(QStringLiteral("key%1").arg(i)));
+            values->addObject(uid(objects->count()));
+            objects->addObject(Value(QStringLiteral("value %1").arg(i)));
+        }
+        objects->replaceObjectAtIndex(2, Value(Dictionary::create({{"NS.keys", Value(keys)}, {"NS.objects", Value(values)}, {"$class", uid(4)}})));
+        objects->replaceObjectAtIndex(1, Value(Dictionary::create({{"NS.objects", Value(Array::create(std::vector<Value>(copies, uid(2))))}, {"$class", uid(3)}})));
+        return archiveWithObjects(objects);
+    };
+    // Each level an array holding the one below twice: 2^30 values in all.
+    ArrayRef nested = Array::create({Value("$null")});
+    for (int level = 1; level <= 30; ++level)
+        nested->addObject(Value(Dictionary::create({{"NS.objects", Value(Array::create({uid(level + 1), uid(level + 1)}))}, {"$class", uid(32)}})));
+    nested->addObject(Value("leaf"));
+    nested->addObject(arrayClass);
+
+    const QByteArray million = archiveOfCopies(1'000'000);
+    const QByteArray doubled = archiveWithObjects(nested);
+    for (const QByteArray* data : {&million, &doubled}) {
+        const int refused = runBounded(512 << 20, 60, [&] {
+            QString error;
+            Value out;
+            return !KeyedUnarchiver::unarchive(*data, out, &error) && error.contains(QLatin1String("more often than its size allows"));
+        });
+        EXPECT_EQ(refused, 1) << data->size();
+    }
+
+    // As many copies as the archive has bytes for each value they hold.
+    const QByteArray few = archiveOfCopies(20);
+    Value out;
+    ASSERT_TRUE(KeyedUnarchiver::unarchive(few, out));
+    ASSERT_EQ(out.array()->count(), 20);
+    EXPECT_TRUE(out.array()->objectAtIndex(0) == out.array()->objectAtIndex(19));
+    EXPECT_EQ(out.array()->objectAtIndex(7).dictionary()->objectForKey("key3").stringValue(), "value 3");
 }
 
 TEST(KeyedArchiveMalformed, EveryTruncationAndByteFlipIsHandled)

@@ -300,6 +300,43 @@ TEST(Dictionary, CopiesAreIndependentWhateverTheirSize)
     }
 }
 
+// Copies that gain the same key share the longer list of keys; one that then
+// changes its keys on its own must not change what the next copy gains.
+TEST(Dictionary, CopiesGainingKeysStayIndependent)
+{
+    for (int size : {3, 40}) {
+        SCOPED_TRACE(size);
+        DictionaryRef original = Dictionary::create();
+        for (int i = 0; i < size; ++i)
+            original->setObject(Value::int32(i), QString::number(i));
+        DictionaryRef a = original->mutableCopy();
+        DictionaryRef b = original->mutableCopy();
+        a->setObject(Value("a"), "link");
+        b->setObject(Value("b"), "link");
+        // `a` alone holds its list now that `b` gets another one.
+        b->removeObjectForKey("0");
+        a->setObject(Value("more"), "extra");
+        a->removeObjectForKey("1");
+        DictionaryRef c = original->mutableCopy();
+        c->setObject(Value("c"), "link");
+
+        const auto keysOf = [](const DictionaryRef& d) { return d->allKeys(); };
+        QStringList expected = original->allKeys();
+        expected << "link";
+        EXPECT_EQ(keysOf(c), expected);
+        EXPECT_EQ(c->objectForKey("link").stringValue(), "c");
+        EXPECT_EQ(c->objectForKey("1").intValue(), 1);
+        EXPECT_EQ(keysOf(b).size(), size);
+        EXPECT_EQ(b->objectForKey("link").stringValue(), "b");
+        EXPECT_TRUE(b->objectForKey("0").isNull());
+        EXPECT_EQ(a->allKeys().last(), "extra");
+        EXPECT_TRUE(a->objectForKey("1").isNull());
+        EXPECT_EQ(a->objectForKey("link").stringValue(), "a");
+        EXPECT_EQ(original->count(), size);
+        EXPECT_TRUE(original->objectForKey("link").isNull());
+    }
+}
+
 TEST(Dictionary, RecordsShareTheirCategory)
 {
     DictionaryRef category = Dictionary::create({{"cat_category", Value("Generic")}, {"cat_uniqueID", Value::int32(1)}});

@@ -176,6 +176,7 @@ TEST_F(DelegateTest, EveryDocumentWindowCarriesTheApplicationsCommands)
     EXPECT_EQ(window->command(QStringLiteral("openAbout"))->text(), QStringLiteral("About Calvorin"));
     EXPECT_EQ(window->editMenu()->actions().last()->objectName(), QStringLiteral("openPreferences"));
     EXPECT_EQ(window->editMenu()->actions().last()->text(), QString::fromUtf8("Preferences\u2026"));
+    EXPECT_FALSE(window->editMenu()->actions().last()->shortcut().isEmpty()) << "no key opens the preferences";
     for (const char* none : {"openAppStorePage", "openAppStoreList", "appendMasHelp", "UseFrontDocumentAsStartupDoc"})
         EXPECT_FALSE(window->command(QLatin1String(none))) << none;
 

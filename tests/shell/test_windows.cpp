@@ -8,6 +8,7 @@
 #include "platform/BuildConfig.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -321,3 +322,37 @@ TEST_F(RevertControllerTest, ReopeningADocumentWithoutAFileOrOneClosedMeanwhileD
 }
 
 } // namespace
+
+TEST_F(PreferencesTest, TabGoesRoundTheWindowAndSpacePicksAPanel)
+{
+    delegate().openPreferences();
+    settle();
+    preferences().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&preferences()));
+
+    // From a window that opened with no focus, Tab goes round its controls
+    // and the panel buttons of the toolbar, and comes back.
+    QList<QWidget*> visited;
+    for (int i = 0; i < 12; ++i) {
+        QWidget* from = QApplication::focusWidget() ? QApplication::focusWidget() : &preferences();
+        QTest::keyClick(from, Qt::Key_Tab);
+        if (QWidget* now = QApplication::focusWidget(); now && !visited.contains(now))
+            visited << now;
+    }
+    EXPECT_TRUE(visited.contains(control<QWidget>("startupActionPopup")));
+    for (int index = 0; index < 4; ++index) {
+        SCOPED_TRACE(index);
+        QWidget* button = toolbarDelegate()->toolbar()->widgetForAction(items().at(index));
+        ASSERT_TRUE(button);
+        EXPECT_TRUE(visited.contains(button));
+    }
+
+    for (int index : {2, 1}) {
+        SCOPED_TRACE(index);
+        QWidget* button = toolbarDelegate()->toolbar()->widgetForAction(items().at(index));
+        button->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button, Qt::Key_Space);
+        finishResize();
+        EXPECT_EQ(tabs()->currentIndex(), index);
+    }
+}

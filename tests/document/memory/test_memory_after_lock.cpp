@@ -12,10 +12,9 @@
 #include "platform/DocumentWindow.h"
 
 #include <QAccessible>
-#include <QPushButton>
 #include <QLabel>
 #include <QLineEdit>
-#include <QStackedWidget>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -162,10 +161,12 @@ protected:
         // Text of Latin-1 letters in UTF-16 matches in both byte orders one
         // byte apart; such a pair is one copy, in the order its alignment tells.
         const auto pairedWith = [&](const MemoryScan::Hit& hit, const char* form, std::intptr_t shift) {
-            for (const MemoryScan::Hit& other : hits)
-                if (needles[other.needle].secret == needles[hit.needle].secret
-                    && std::string(needles[other.needle].form) == form && std::intptr_t(other.address) == std::intptr_t(hit.address) + shift)
+            for (const MemoryScan::Hit& other : hits) {
+                const Needle& n = needles[other.needle];
+                if (n.secret == needles[hit.needle].secret && std::string(n.form) == form
+                    && std::intptr_t(other.address) == std::intptr_t(hit.address) + shift)
                     return true;
+            }
             return false;
         };
         for (const MemoryScan::Hit& hit : hits) {

@@ -1,0 +1,673 @@
+#include "platform/VCardReader.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLocale>
+#include <QStringDecoder>
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+QString tr(const char* text) { return QCoreApplication::translate("VCardReader", text); }
+
+QString sizeText(qint64 bytes) { return QLocale().formattedDataSize(bytes, 0, QLocale::DataSizeTraditionalFormat); }
+
+QString tooLong(qint64 line, qint64 limit) { return tr("Line %1 is longer than %2.").arg(line).arg(sizeText(limit)); }
+
+bool equalsNoCase(QByteArrayView a, const char* b)
+{
+    const auto n = static_cast<qsizetype>(std::strlen(b));
+    return a.size() == n && qstrnicmp(a.data(), b, static_cast<size_t>(n)) == 0;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+void wipe(QByteArray& bytes)
+{
+    if (bytes.isEmpty() || !bytes.isDetached())
+        return;
+    volatile char* p = bytes.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        p[i] = 0;
+}
+
+// Blanks and stray NUL bytes around a name or a keyword.
+QByteArrayView trimmed(QByteArrayView v)
+{
+    while (!v.isEmpty() && (isBlank(v.front()) || v.front() == '\0'))
+        v = v.sliced(1);
+    while (!v.isEmpty() && (isBlank(v.back()) || v.back() == '\0'))
+        v.chop(1);
+    return v;
+}
+
+// One property line: [group.]NAME[;params]:value, the parts as views into the line.
+struct Property {
+    QByteArrayView group;
+    QByteArrayView name;
+    QVarLengthArray<QByteArrayView, 6> types; // TYPE values and 2.1's bare types
+    QByteArrayView charset;
+    bool quotedPrintable = false;
+    bool base64 = false;
+    QByteArrayView value;
+};
+
+// Splits a parameter's text (no ';' left in it) into the property.
+bool addParameter(QByteArrayView param, Property& property)
+{
+    param = trimmed(param);
+    if (param.isEmpty())
+        return true;
+    const qsizetype eq = param.indexOf('=');
+    if (eq < 0) {
+        // 2.1 writes encodings and types bare.
+        if (equalsNoCase(param, "QUOTED-PRINTABLE"))
+            property.quotedPrintable = true;
+        else if (equalsNoCase(param, "BASE64") || equalsNoCase(param, "B"))
+            property.base64 = true;
+        else if (!equalsNoCase(param, "8BIT") && !equalsNoCase(param, "7BIT"))
+            property.types.append(param);
+        return true;
+    }
+    const QByteArrayView key = trimmed(param.first(eq));
+    QByteArrayView value = trimmed(param.sliced(eq + 1));
+    if (equalsNoCase(key, "TYPE")) {
+        // TYPE=a,b or TYPE="a,b"; the quotes may stand around each value too.
+        qsizetype start = 0;
+        for (qsizetype i = 0; i <= value.size(); ++i) {
+            if (i == value.size() || value[i] == ',') {
+                QByteArrayView one = value.sliced(start, i - start);
+                one = trimmed(QByteArrayView(one));
+                if (one.size() >= 2 && one.front() == '"' && one.back() == '"')
+                    one = one.sliced(1, one.size() - 2);
+                else if (!one.isEmpty() && one.front() == '"')
+                    one = one.sliced(1);
+                else if (!one.isEmpty() && one.back() == '"')
+                    one.chop(1);
+                if (!one.isEmpty())
+                    property.types.append(one);
+                start = i + 1;
+            }
+        }
+    } else {
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.sliced(1, value.size() - 2);
+        if (equalsNoCase(key, "ENCODING")) {
+            if (equalsNoCase(value, "QUOTED-PRINTABLE"))
+                property.quotedPrintable = true;
+            else if (equalsNoCase(value, "BASE64") || equalsNoCase(value, "B"))
+                property.base64 = true;
+        } else if (equalsNoCase(key, "CHARSET")) {
+            property.charset = value;
+        }
+    }
+    return true;
+}
+
+// False when the line is no property: no colon, or a quote left open.
+bool parseProperty(QByteArrayView line, Property& property)
+{
+    qsizetype colon = -1;
+    qsizetype nameEnd = -1;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"' && nameEnd >= 0) {
+            quoted = !quoted;
+        } else if (!quoted && (c == ';' || c == ':')) {
+            if (nameEnd < 0)
+                nameEnd = i;
+            if (c == ':') {
+                colon = i;
+                break;
+            }
+        }
+    }
+    if (colon < 0)
+        return false;
+    QByteArrayView name = trimmed(line.first(nameEnd));
+    const qsizetype dot = name.lastIndexOf('.');
+    if (dot >= 0) {
+        property.group = name.first(dot);
+        name = name.sliced(dot + 1);
+    }
+    if (name.isEmpty())
+        return false;
+    property.name = name;
+    qsizetype start = nameEnd + 1;
+    quoted = false;
+    for (qsizetype i = start; i <= colon; ++i) {
+        if (i < colon && line[i] == '"') {
+            quoted = !quoted;
+        } else if (i == colon || (!quoted && line[i] == ';')) {
+            if (start < i && !addParameter(line.sliced(start, i - start), property))
+                return false;
+            start = i + 1;
+        }
+    }
+    property.value = line.sliced(colon + 1);
+    return true;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// "=XX" is a byte; a broken escape is kept as written. Soft line breaks are
+// already joined.
+QByteArray decodeQuotedPrintable(QByteArrayView in)
+{
+    QByteArray out;
+    out.reserve(in.size());
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const char c = in[i];
+        if (c == '=' && i + 2 < in.size() && hexDigit(in[i + 1]) >= 0 && hexDigit(in[i + 2]) >= 0) {
+            out.append(static_cast<char>(hexDigit(in[i + 1]) * 16 + hexDigit(in[i + 2])));
+            i += 2;
+        } else if (c == '=' && i + 1 == in.size()) {
+            // A soft break at the end of the file.
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+bool isAscii(QByteArrayView bytes)
+{
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// UTF-8 when it is, windows-1252 otherwise (the mail programs' default).
+QString decodeUnlabelled(QByteArrayView bytes)
+{
+    if (isAscii(bytes))
+        return QString::fromLatin1(bytes);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    QStringDecoder ansi("windows-1252");
+    if (ansi.isValid())
+        return ansi.decode(bytes);
+    return QString::fromLatin1(bytes);
+}
+
+QString decodeText(QByteArrayView bytes, QByteArrayView charset)
+{
+    QString text;
+    if (charset.isEmpty() || equalsNoCase(charset, "UTF-8") || equalsNoCase(charset, "US-ASCII")) {
+        text = decodeUnlabelled(bytes);
+    } else {
+        QStringDecoder decoder(charset.toByteArray().constData(), QStringDecoder::Flag::Stateless);
+        text = decoder.isValid() ? decoder.decode(bytes) : decodeUnlabelled(bytes);
+    }
+    // No one means a NUL in a name or a number.
+    text.remove(QChar(0));
+    return text;
+}
+
+// The components of a structured value (split on unescaped ';'), unescaped.
+QStringList components(const QString& text, bool structured)
+{
+    QStringList parts;
+    QString part;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\\' && i + 1 < text.size()) {
+            const QChar next = text[i + 1];
+            if (next == u'n' || next == u'N') {
+                part += u'\n';
+            } else if (next == u',' || next == u';' || next == u'\\' || next == u':') {
+                part += next;
+            } else {
+                part += c;
+                part += next;
+            }
+            ++i;
+        } else if (c == u';' && structured) {
+            parts.append(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    parts.append(part);
+    return parts;
+}
+
+const QString& labelForTypes(const QVarLengthArray<QByteArrayView, 6>& types, bool url)
+{
+    bool cell = false, fax = false, work = false, home = false, other = false;
+    for (QByteArrayView type : types) {
+        if (equalsNoCase(type, "CELL"))
+            cell = true;
+        else if (equalsNoCase(type, "FAX"))
+            fax = true;
+        else if (equalsNoCase(type, "WORK"))
+            work = true;
+        else if (equalsNoCase(type, "HOME"))
+            home = true;
+        else if (!equalsNoCase(type, "VOICE") && !equalsNoCase(type, "PREF") && !equalsNoCase(type, "INTERNET")
+                 && !equalsNoCase(type, "DOM") && !equalsNoCase(type, "INTL") && !equalsNoCase(type, "POSTAL")
+                 && !equalsNoCase(type, "PARCEL"))
+            other = true;
+    }
+    if (url) {
+        if (work)
+            return AddressBook::kPhoneWorkLabel;
+        if (home || !other)
+            return AddressBook::kHomePageLabel;
+        return AddressBook::kOtherLabel;
+    }
+    if (cell)
+        return AddressBook::kPhoneMobileLabel;
+    if (fax)
+        return work ? AddressBook::kPhoneWorkFAXLabel : AddressBook::kPhoneHomeFAXLabel;
+    if (work)
+        return AddressBook::kPhoneWorkLabel;
+    if (home || !other)
+        return AddressBook::kPhoneHomeLabel;
+    return AddressBook::kOtherLabel;
+}
+
+const QString& labelForAbLabel(const QString& text)
+{
+    static const QHash<QString, QString> known = {
+        {QStringLiteral("_$!<Mobile>!$_"), AddressBook::kPhoneMobileLabel},
+        {QStringLiteral("_$!<Home>!$_"), AddressBook::kPhoneHomeLabel},
+        {QStringLiteral("_$!<Work>!$_"), AddressBook::kPhoneWorkLabel},
+        {QStringLiteral("_$!<HomeFAX>!$_"), AddressBook::kPhoneHomeFAXLabel},
+        {QStringLiteral("_$!<WorkFAX>!$_"), AddressBook::kPhoneWorkFAXLabel},
+        {QStringLiteral("_$!<HomePage>!$_"), AddressBook::kHomePageLabel},
+    };
+    const auto it = known.constFind(text);
+    return it == known.constEnd() ? AddressBook::kOtherLabel : *it;
+}
+
+// The card being read.
+struct Card {
+    enum Kind { Phone, Email, Url, Address };
+    struct Entry {
+        Kind kind;
+        QByteArray group;
+        QString label;
+        QString value;
+        AddressBookAddress address;
+    };
+
+    void clear() { *this = Card(); }
+
+    bool damaged = false;
+    bool notPerson = false;
+    int properties = 0;
+    bool hasN = false;
+    QString given;
+    QString family;
+    QString formatted;
+    QString organization;
+    QString note;
+    QList<Entry> entries;
+    QList<std::pair<QByteArray, QString>> groupLabels;
+
+    AddressBookPerson person() const
+    {
+        AddressBookPerson p;
+        p.firstName = given;
+        p.lastName = family;
+        p.organization = organization;
+        p.note = note;
+        if (given.isEmpty() && family.isEmpty() && organization.isEmpty())
+            p.firstName = formatted;
+        for (const Entry& entry : entries) {
+            QString label = entry.label;
+            if (!entry.group.isEmpty()) {
+                for (const auto& [group, text] : groupLabels)
+                    if (group.compare(entry.group, Qt::CaseInsensitive) == 0)
+                        label = labelForAbLabel(text);
+            }
+            switch (entry.kind) {
+            case Phone:
+                p.phones.append({label, entry.value});
+                break;
+            case Email:
+                p.emails.append({label, entry.value});
+                break;
+            case Url:
+                p.urls.append({label, entry.value});
+                break;
+            case Address:
+                p.addresses.append({label, entry.address});
+                break;
+            }
+        }
+        return p;
+    }
+};
+
+class Parser {
+public:
+    Parser(QByteArrayView bytes, const VCardLimits& limits) : m_bytes(bytes), m_limits(limits)
+    {
+        if (m_bytes.startsWith("\xEF\xBB\xBF"))
+            m_pos = 3;
+    }
+    ~Parser() { wipe(m_joined); }
+
+    AddressBookPeople run();
+
+private:
+    // The next physical line (without its break); false at the end.
+    bool nextLine(QByteArrayView& line)
+    {
+        if (m_pos >= m_bytes.size())
+            return false;
+        const char* begin = m_bytes.data() + m_pos;
+        const char* end = m_bytes.data() + m_bytes.size();
+        const char* p = begin;
+        while (p < end && *p != '\n' && *p != '\r')
+            ++p;
+        line = QByteArrayView(begin, p - begin);
+        if (p < end && *p == '\r')
+            ++p;
+        if (p < end && *p == '\n')
+            ++p;
+        m_pos = p - m_bytes.data();
+        ++m_lineNumber;
+        return true;
+    }
+    bool nextStartsBlank() const { return m_pos < m_bytes.size() && isBlank(m_bytes[m_pos]); }
+    // Whether the property's value is one this reader keeps.
+    static bool kept(QByteArrayView name)
+    {
+        for (const char* wanted : {"N", "FN", "ORG", "NOTE", "TEL", "EMAIL", "URL", "ADR", "X-ABLABEL", "KIND",
+                                   "X-EVOLUTION-LIST", "BEGIN", "END"})
+            if (equalsNoCase(name, wanted))
+                return true;
+        return false;
+    }
+    void handle(const Property& property);
+    void endCard();
+    bool fail(const QString& reason)
+    {
+        m_error = reason;
+        return false;
+    }
+    bool readLogicalLine(QByteArrayView& line, Property& property, bool& isProperty);
+    QString textOf(const Property& property) const
+    {
+        if (property.quotedPrintable) {
+            QByteArray bytes = decodeQuotedPrintable(property.value);
+            QString text = decodeText(bytes, property.charset);
+            wipe(bytes);
+            return text;
+        }
+        return decodeText(property.value, property.charset);
+    }
+
+    QByteArrayView m_bytes;
+    const VCardLimits& m_limits;
+    qsizetype m_pos = 0;
+    qint64 m_lineNumber = 0;
+    QByteArray m_joined;
+    QString m_error;
+
+    bool m_inCard = false;
+    int m_nested = 0;
+    int m_cards = 0;
+    bool m_afterBase64 = false;
+    Card m_card;
+    AddressBookPeople m_result;
+};
+
+bool Parser::readLogicalLine(QByteArrayView& line, Property& property, bool& isProperty)
+{
+    QByteArrayView first;
+    if (!nextLine(first))
+        return false;
+    const qint64 firstNumber = m_lineNumber;
+    isProperty = parseProperty(first, property);
+    // Values this reader does not keep are passed over without being joined.
+    const bool keep = !isProperty || kept(property.name);
+    if (!nextStartsBlank() && !(isProperty && property.quotedPrintable && first.endsWith('='))) {
+        line = first;
+        if (keep && line.size() > m_limits.maxValueBytes)
+            return fail(tooLong(firstNumber, m_limits.maxValueBytes));
+        return true;
+    }
+    wipe(m_joined);
+    m_joined.truncate(0);
+    if (keep)
+        m_joined.append(first);
+    bool softBreak = isProperty && property.quotedPrintable && first.endsWith('=');
+    for (;;) {
+        QByteArrayView next;
+        if (softBreak) {
+            // 2.1's soft line break: the value goes on in the next line as it stands.
+            if (!nextLine(next))
+                break;
+            if (keep) {
+                m_joined.chop(1);
+                m_joined.append(next);
+            }
+        } else if (nextStartsBlank()) {
+            nextLine(next);
+            next = next.sliced(1);
+            if (keep)
+                m_joined.append(next);
+        } else {
+            break;
+        }
+        softBreak = isProperty && property.quotedPrintable && (keep ? m_joined.endsWith('=') : next.endsWith('='));
+        if (keep && m_joined.size() > m_limits.maxValueBytes)
+            return fail(tooLong(firstNumber, m_limits.maxValueBytes));
+    }
+    line = keep ? QByteArrayView(m_joined) : first;
+    property = Property();
+    isProperty = parseProperty(line, property);
+    return true;
+}
+
+AddressBookPeople Parser::run()
+{
+    QByteArrayView line;
+    Property property;
+    bool isProperty = false;
+    while (m_error.isEmpty()) {
+        property = Property();
+        if (!readLogicalLine(line, property, isProperty))
+            break;
+        if (!m_error.isEmpty())
+            break;
+        if (trimmed(line).isEmpty()) {
+            m_afterBase64 = false;
+            continue;
+        }
+        if (!isProperty) {
+            // 2.1 lets base64 lines run on unindented until a blank line.
+            if (m_inCard && !m_afterBase64)
+                m_card.damaged = true;
+            continue;
+        }
+        m_afterBase64 = property.base64;
+        handle(property);
+    }
+    if (m_error.isEmpty() && m_inCard) {
+        // A file that ends inside a card was cut short.
+        ++m_result.skippedCards;
+    }
+    if (m_error.isEmpty() && m_result.people.isEmpty()) {
+        if (m_result.skippedCards > 0)
+            m_error = m_result.skippedCards == 1 ? tr("Its one card could not be read.")
+                                                 : tr("None of its %1 cards could be read.").arg(m_result.skippedCards);
+        else if (m_cards == 0)
+            m_error = tr("It holds no vCard.");
+    }
+    if (!m_error.isEmpty()) {
+        m_result.people.clear();
+        m_result.skippedCards = 0;
+        m_result.error = m_error;
+    }
+    return std::move(m_result);
+}
+
+void Parser::handle(const Property& property)
+{
+    const QByteArrayView name = property.name;
+    if (equalsNoCase(name, "BEGIN")) {
+        if (!equalsNoCase(trimmed(property.value), "VCARD"))
+            return;
+        if (m_inCard) {
+            // A card inside a card (2.1's AGENT) is not one of the people.
+            ++m_nested;
+            return;
+        }
+        if (++m_cards > m_limits.maxCards) {
+            fail(tr("It holds more than %1 cards.").arg(m_limits.maxCards));
+            return;
+        }
+        m_inCard = true;
+        m_card.clear();
+        return;
+    }
+    if (!m_inCard)
+        return;
+    if (++m_card.properties > m_limits.maxPropertiesPerCard) {
+        fail(tr("A card holds more than %1 properties.").arg(m_limits.maxPropertiesPerCard));
+        return;
+    }
+    if (equalsNoCase(name, "END")) {
+        if (!equalsNoCase(trimmed(property.value), "VCARD"))
+            return;
+        if (m_nested > 0)
+            --m_nested;
+        else
+            endCard();
+        return;
+    }
+    if (m_nested > 0 || property.base64)
+        return;
+
+    if (equalsNoCase(name, "N")) {
+        if (m_card.hasN)
+            return;
+        m_card.hasN = true;
+        const QStringList parts = components(textOf(property), true);
+        m_card.family = parts.value(0);
+        m_card.given = parts.value(1);
+    } else if (equalsNoCase(name, "FN")) {
+        if (m_card.formatted.isEmpty())
+            m_card.formatted = components(textOf(property), false).value(0);
+    } else if (equalsNoCase(name, "ORG")) {
+        if (m_card.organization.isEmpty())
+            m_card.organization = components(textOf(property), true).value(0);
+    } else if (equalsNoCase(name, "NOTE")) {
+        if (m_card.note.isEmpty())
+            m_card.note = components(textOf(property), false).value(0);
+    } else if (equalsNoCase(name, "TEL") || equalsNoCase(name, "EMAIL") || equalsNoCase(name, "URL")) {
+        Card::Entry entry;
+        entry.kind = equalsNoCase(name, "TEL") ? Card::Phone : equalsNoCase(name, "EMAIL") ? Card::Email : Card::Url;
+        entry.group = property.group.toByteArray();
+        entry.label = labelForTypes(property.types, entry.kind == Card::Url);
+        // URLs keep their backslashes and semicolons as written.
+        entry.value = entry.kind == Card::Url ? textOf(property) : components(textOf(property), false).value(0);
+        // 4.0 writes numbers as tel: addresses, some writers without saying so.
+        if (entry.kind == Card::Phone && entry.value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+            entry.value.remove(0, 4);
+        entry.value = entry.value.trimmed();
+        if (!entry.value.isEmpty())
+            m_card.entries.append(std::move(entry));
+    } else if (equalsNoCase(name, "ADR")) {
+        const QStringList parts = components(textOf(property), true);
+        Card::Entry entry;
+        entry.kind = Card::Address;
+        entry.group = property.group.toByteArray();
+        entry.label = labelForTypes(property.types, false);
+        QStringList street;
+        for (int i = 0; i < 3; ++i)
+            if (!parts.value(i).trimmed().isEmpty())
+                street.append(parts.value(i));
+        entry.address.street = street.join(u'\n');
+        entry.address.city = parts.value(3);
+        entry.address.state = parts.value(4);
+        entry.address.zip = parts.value(5);
+        entry.address.country = parts.value(6);
+        m_card.entries.append(std::move(entry));
+    } else if (equalsNoCase(name, "X-ABLABEL")) {
+        if (!property.group.isEmpty())
+            m_card.groupLabels.append({property.group.toByteArray(), components(textOf(property), false).value(0)});
+    } else if (equalsNoCase(name, "KIND")) {
+        m_card.notPerson = m_card.notPerson || equalsNoCase(trimmed(property.value), "group");
+    } else if (equalsNoCase(name, "X-EVOLUTION-LIST")) {
+        m_card.notPerson = m_card.notPerson || equalsNoCase(trimmed(property.value), "TRUE");
+    }
+}
+
+void Parser::endCard()
+{
+    m_inCard = false;
+    if (m_card.damaged)
+        ++m_result.skippedCards;
+    else if (!m_card.notPerson)
+        m_result.people.append(m_card.person());
+    m_card.clear();
+}
+
+} // namespace
+
+AddressBookPeople VCardReader::read(QByteArrayView bytes, const VCardLimits& limits)
+{
+    if (bytes.size() > limits.maxFileBytes) {
+        AddressBookPeople result;
+        result.error = tr("It is larger than %1.").arg(sizeText(limits.maxFileBytes));
+        return result;
+    }
+    Parser parser(bytes, limits);
+    return parser.run();
+}
+
+AddressBookPeople VCardReader::readFile(const QString& path, const VCardLimits& limits)
+{
+    AddressBookPeople result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = file.errorString();
+        return result;
+    }
+    if (file.size() > limits.maxFileBytes) {
+        result.error = tr("It is larger than %1.").arg(sizeText(limits.maxFileBytes));
+        return result;
+    }
+    // Read one byte more than allowed, so a file that grew is caught too.
+    QByteArray bytes = file.read(limits.maxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        result.error = file.errorString();
+        wipe(bytes);
+        return result;
+    }
+    result = read(bytes, limits);
+    wipe(bytes);
+    return result;
+}
+
+const QStringList& VCardReader::fileExtensions()
+{
+    static const QStringList extensions = {QStringLiteral("vcf"), QStringLiteral("vcard"), QStringLiteral("VCF"),
+                                           QStringLiteral("VCARD")};
+    return extensions;
+}
