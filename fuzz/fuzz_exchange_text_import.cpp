@@ -30,8 +30,26 @@ public:
         m_ImportFieldKeyArray = {QStringLiteral("NO_IMPORT"), QStringLiteral(""), QStringLiteral("a"),
                                  QStringLiteral("b"), QStringLiteral("c")};
         setRowToStartCascadeAssignment(2);
+        // Straight to the run, whose first hook works the mapping as the sheet's tools do.
+        setUseSettingsPanel(false);
     }
     DictionaryRef createNewObjectToImport() override { return Dictionary::create(); }
+
+    void willImport() override
+    {
+        rows = importedRowCount();
+        const qsizetype columns = destFieldArray()->count();
+        tryAssignFromFirstRow();
+        AssignCascadeImportFields();
+        AllImportFieldsToCreateNewColumn();
+        if (columns > 0) {
+            destFieldArray()->objectAtIndex(columns - 1).dictionary()->setObject(Value::int32(3), kDestination);
+            manageDataLoadingPopUpSelected(columns - 1);
+        }
+        showNextRecord();
+        showPrevRecord();
+    }
+    qsizetype rows = 0;
 
     static ArrayRef fieldTable()
     {
@@ -55,10 +73,12 @@ struct Setup {
         responder = new ScriptedResponder;
         queue = new ManualMainQueue;
         path = dir.filePath(QStringLiteral("input.csv"));
+        importer = new Importer;
     }
     QApplication* app;
     ScriptedResponder* responder;
     ManualMainQueue* queue;
+    Importer* importer = nullptr;
     QTemporaryDir dir;
     QString path;
 };
@@ -79,8 +99,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     // The font library's own set-up never frees what it keeps.
     __lsan_disable();
 #endif
-    setup();
-    Importer warmUp;
+    Importer& warmUp = *setup().importer;
     warmUp.showLoadingFileSheet();
     warmUp.closeLoadingFileSheet();
     // Every alert once (their texts need fonts of their own) and a mapping sheet.
@@ -93,8 +112,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
         warmUp.loadDataFromFile(path, 0, code);
     }
     warmUp.loadDataFromFile(setup().dir.filePath(QStringLiteral("missing.csv")), 0, 0);
-    warmUp.ImportSettings();
-    warmUp.CancelImportSetting();
     setup().queue->runAll();
 #ifdef CALVORIN_LSAN
     __lsan_enable();
@@ -121,26 +138,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             return 0;
         file.write(bytes);
     }
-    auto owned = std::make_unique<Importer>();
-    Importer& importer = *owned;
+    // One manager loads again and again, as the same manager may.
+    Importer& importer = *setup.importer;
+    importer.outsideDataArray()->removeAllObjects();
+    importer.rows = 0;
     importer.loadDataFromFile(setup.path, format, code);
-    const qsizetype rows = importer.importedRowCount();
-    const qsizetype columns = importer.destFieldArray()->count();
-    importer.tryAssignFromFirstRow();
-    importer.AssignCascadeImportFields();
-    importer.AllImportFieldsToCreateNewColumn();
-    if (columns > 0) {
-        importer.destFieldArray()->objectAtIndex(columns - 1).dictionary()->setObject(
-            Value::int32(3), QvDataImportManager::kDestination);
-        importer.manageDataLoadingPopUpSelected(columns - 1);
-    }
-    importer.showNextRecord();
-    importer.showPrevRecord();
-    importer.DoImport();
-    if (importer.outsideDataArray()->count() > rows || importer.importedRowCount() != 0)
+    if (importer.outsideDataArray()->count() > importer.rows || importer.importedRowCount() != 0)
         __builtin_trap();
-    // The mapping sheet that was queued goes with its manager.
-    owned.reset();
     setup.queue->runAll();
     Sheet::endAll(nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

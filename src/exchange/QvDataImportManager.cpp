@@ -170,6 +170,7 @@ struct FieldCounter {
 // Builds rows; empty fields are only counted until text follows, so that a
 // line of nothing but separators costs no memory.
 struct RowBuilder {
+    explicit RowBuilder(std::vector<QStringList>* into) : rows(into) {}
     std::vector<QStringList>* rows;
     qsizetype widest = 0;
     bool overflow = false;
@@ -436,7 +437,7 @@ bool QvDataImportManager::rowsOfLines(const QStringList& lines, int format, std:
 bool QvDataImportManager::rowsOfLines(const QList<QStringView>& lines, int format, std::vector<QStringList>* rows,
                                       qsizetype* widest)
 {
-    RowBuilder builder{rows};
+    RowBuilder builder(rows);
     switch (format) {
     case TabFormat:
         parseTabs(lines, builder);
