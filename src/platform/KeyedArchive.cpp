@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QLocale>
+#include <QScopeGuard>
 
 #include <array>
 #include <cstring>
@@ -158,10 +159,16 @@ private:
 // a hash of strings for the millions of values of a large archive.
 class StringTable {
 public:
+    static quint32 hashOf(const QString& s) { return quint32(qHash(s, 0x9E3779B97F4A7C15ULL)); }
+
+    // Starts loading the slot a string's search begins at. The slots are met
+    // at random, each a miss of the caches: a record's strings are announced
+    // together, so that their loads overlap rather than follow one another.
+    void prefetch(quint32 hash) const { __builtin_prefetch(&m_slots.begin()[hash & (m_slots.size() - 1)]); }
+
     template <typename Add, typename Equals>
-    quint64 find(const QString& s, Add add, Equals equals)
+    quint64 find(const QString& s, quint32 hash, Add add, Equals equals)
     {
-        const quint32 hash = quint32(qHash(s, 0x9E3779B97F4A7C15ULL));
         const std::size_t mask = m_slots.size() - 1;
         std::size_t i = hash & mask;
         for (; m_slots[i].uid != 0; i = (i + 1) & mask) {
@@ -188,7 +195,11 @@ private:
         SlotTable<Slot> old(m_slots.size() * 2);
         old.swap(m_slots);
         const std::size_t mask = m_slots.size() - 1;
-        for (const Slot& slot : old) {
+        constexpr std::size_t kAhead = 16;
+        for (std::size_t k = 0; k < old.size(); ++k) {
+            if (k + kAhead < old.size())
+                __builtin_prefetch(&m_slots[old.begin()[k + kAhead].hash & mask], 1);
+            const Slot& slot = old.begin()[k];
             if (slot.uid == 0)
                 continue;
             std::size_t i = slot.hash & mask;
@@ -308,7 +319,10 @@ private:
     // Equal strings are stored once. The keys of many records share their
     // text, so a small table by address answers most of them before the one
     // by content is asked.
-    quint64 stringUid(const QString& s)
+    quint64 stringUid(const QString& s) { return stringUid(s, nullptr); }
+
+    // `hash`, when given, is the string's StringTable::hashOf.
+    quint64 stringUid(const QString& s, const quint32* hash)
     {
         if (LongValueIndex<QString>::isLong(s)) {
             if (const quint64* found = m_longStrings.find(s))
@@ -320,7 +334,8 @@ private:
         RecentString& recent = m_recentStrings[(quintptr(s.constData()) >> 4) % m_recentStrings.size()];
         if (recent.data == s.constData() && recent.size == s.size() && recent.data)
             return recent.uid;
-        const quint64 uid = m_strings.find(s, [&] { return newObject(m_plist.addString(s, false)); },
+        const quint64 uid = m_strings.find(s, hash ? *hash : StringTable::hashOf(s),
+                                           [&] { return newObject(m_plist.addString(s, false)); },
                                            [&](quint64 candidate) { return m_plist.stringEquals(m_objects[candidate], s); });
         recent = RecentString{s.constData(), s.size(), uid};
         return uid;
@@ -441,13 +456,31 @@ private:
         std::vector<Index> keys, objects;
         keys.reserve(std::size_t(d.count()));
         objects.reserve(std::size_t(d.count()));
+        // The hashes of the short string values, their slots loading while
+        // the keys are stored. Kept past those of the dictionaries this one
+        // is inside, and dropped when it is done.
+        const std::size_t base = m_valueHashes.size();
+        const auto dropHashes = qScopeGuard([&] { m_valueHashes.resize(base); });
+        for (const auto& [k, v] : d) {
+            const QString* text = v.stringIfString();
+            const bool hashed = text && !LongValueIndex<QString>::isLong(*text);
+            const quint32 hash = hashed ? StringTable::hashOf(*text) : 0;
+            if (hashed)
+                m_strings.prefetch(hash);
+            m_valueHashes.push_back(hash);
+        }
         for (const auto& [k, v] : d)
             keys.push_back(uidRef(stringUid(k)));
+        std::size_t i = 0;
         for (const auto& [k, v] : d) {
             Index valueRef;
-            if (!encodeElement(v, depth + 1, valueRef, error))
+            if (const QString* text = v.stringIfString(); text && depth + 1 <= KeyedArchiver::kMaxDepth) {
+                valueRef = uidRef(stringUid(*text, &m_valueHashes[base + i]));
+            } else if (!encodeElement(v, depth + 1, valueRef, error)) {
                 return false;
+            }
             objects.push_back(valueRef);
+            ++i;
         }
         const quint64 cls = knownClassUid(KnownClass::Dictionary);
         out = object({{key(Key::Keys), m_plist.addArray(keys)},
@@ -552,6 +585,7 @@ private:
     std::vector<Index> m_objects; // the plist object of each UID
     QHash<const void*, quint64> m_identityUids;
     StringTable m_strings;
+    std::vector<quint32> m_valueHashes; // of the dictionaries being stored, outermost first
     struct RecentString {
         const QChar* data = nullptr; // alive as long as the value being archived
         qsizetype size = 0;
