@@ -629,6 +629,17 @@ quint64 BinaryPlistWriter::finalSize(const Entry& e, int refSize) const
 
 QByteArray BinaryPlistWriter::finish(Index top)
 {
+    // The indexes of values already added are not needed for the layout,
+    // which makes the file's buffer: they go first.
+    m_stringIndex = {};
+    m_dataIndex = {};
+    m_longStringIndex = {};
+    m_longDataIndex = {};
+    for (QHash<quint64, Index>& index : m_scalarIndex)
+        index = {};
+    m_uidIndex = {};
+    m_largeUidIndex = {};
+
     const quint64 objectCount = quint64(m_entries.size());
     const int refSize = bytesFor(objectCount == 0 ? 0 : objectCount - 1);
     // The size of everything before the offset table, then of the table.

@@ -184,7 +184,17 @@ public:
         return uid;
     }
 
+    // Forgets every string, and gives back the slots' memory.
+    void clear()
+    {
+        SlotTable<Slot> small(kInitialSlots);
+        small.swap(m_slots);
+        m_count = 0;
+    }
+
 private:
+    static constexpr std::size_t kInitialSlots = 1024;
+
     struct Slot {
         quint32 hash = 0;
         quint32 uid = 0; // 0: empty
@@ -209,7 +219,7 @@ private:
         }
     }
 
-    SlotTable<Slot> m_slots{1024};
+    SlotTable<Slot> m_slots{kInitialSlots};
     std::size_t m_count = 0;
 };
 
@@ -231,11 +241,27 @@ public:
                                       {key("$objects"), objects},
                                       {key("$archiver"), m_plist.addString(QStringLiteral("NSKeyedArchiver"))},
                                       {key("$top"), top}});
+        // What finds repeated values is not needed for the layout, which
+        // makes the file's buffer: it goes first.
+        forgetValues();
         out = m_plist.finish(archive);
         return true;
     }
 
 private:
+    void forgetValues()
+    {
+        m_objects = {};
+        m_identityUids = {};
+        m_strings.clear();
+        m_valueHashes = {};
+        m_dataUids = {};
+        m_longStrings = {};
+        m_longData = {};
+        m_numberUids = {};
+        m_dateUids = {};
+    }
+
     Index key(const char* name) { return m_plist.addString(QString::fromLatin1(name)); }
     Index key(Key k)
     {
