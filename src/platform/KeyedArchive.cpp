@@ -1025,8 +1025,11 @@ private:
             if (m_layouts.size() < kMaxLayouts)
                 m_layouts.insert(keyUids, layout);
         }
+        // Room for one value more: a dictionary read is often given one more
+        // key (a record the link to its category), which then moves none of
+        // its values and leaves no hole of their old size in the heap.
         std::vector<Value> values;
-        values.reserve(std::size_t(objects.count));
+        values.reserve(std::size_t(objects.count) + 1);
         bool complete = layout.hasKeys();
         for (quint64 i = 0; i < objects.count; ++i) {
             Value v;
