@@ -108,23 +108,43 @@ QByteArray formatComponents(const std::vector<double>& values)
 // ---------------------------------------------------------------------------
 // Writer
 
-// A table of slots that are all zero bits when empty. A large one lies in
-// large pages where the system offers them: its slots are visited at random,
-// one for each string of an archive.
+// A table of slots that are all zero bits when empty. A large one is mapped
+// on its own, in large pages where the system offers them: its slots are
+// visited at random, one for each string of an archive, and its memory goes
+// back to the system as soon as it is let go, not to the heap.
 template <typename Slot>
 class SlotTable {
 public:
     explicit SlotTable(std::size_t count) : m_count(count), m_bytes(roundedBytes(count))
     {
+        if (m_bytes >= kLargePage) {
+            // Mapped with room to start at a large page's boundary, the rest given back.
+            void* raw = mmap(nullptr, m_bytes + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (raw == MAP_FAILED)
+                throw std::bad_alloc();
+            char* const first = static_cast<char*>(raw);
+            char* const start = reinterpret_cast<char*>((reinterpret_cast<quintptr>(first) + kLargePage - 1) & ~quintptr(kLargePage - 1));
+            if (start > first)
+                munmap(first, std::size_t(start - first));
+            if (const std::size_t tail = kLargePage - std::size_t(start - first))
+                munmap(start + m_bytes, tail);
+            madvise(start, m_bytes, MADV_HUGEPAGE);
+            m_slots = reinterpret_cast<Slot*>(start); // zero pages
+            return;
+        }
         // The size is a multiple of the alignment, as aligned_alloc requires.
-        m_slots = static_cast<Slot*>(std::aligned_alloc(m_bytes >= kLargePage ? kLargePage : kLine, m_bytes));
+        m_slots = static_cast<Slot*>(std::aligned_alloc(kLine, m_bytes));
         if (!m_slots)
             throw std::bad_alloc();
-        if (m_bytes >= kLargePage)
-            madvise(m_slots, m_bytes, MADV_HUGEPAGE);
         std::memset(static_cast<void*>(m_slots), 0, m_bytes);
     }
-    ~SlotTable() { std::free(m_slots); }
+    ~SlotTable()
+    {
+        if (m_bytes >= kLargePage)
+            munmap(m_slots, m_bytes);
+        else
+            std::free(m_slots);
+    }
     SlotTable(const SlotTable&) = delete;
     SlotTable& operator=(const SlotTable&) = delete;
     void swap(SlotTable& other)
