@@ -14,6 +14,9 @@ const QString kPassword = QStringLiteral("correct horse battery");
 QvCommonCrypto& engine()
 {
     static QvCommonCrypto crypto(kPassword);
+    // The key is derived here, for the passes that take it without a cipher call.
+    static const int derived = crypto.recalcIV_Salt_AESKey();
+    (void)derived;
     return crypto;
 }
 

@@ -6,6 +6,7 @@
 #include "platform/KeyedArchive.h"
 
 #include <QHash>
+#include <QScopeGuard>
 
 #include <limits>
 #include <vector>
@@ -44,7 +45,13 @@ bool isArrayOfDictionaries(const Value& value)
     return true;
 }
 
-int decryptCurrent(const StoredDocument& stored, const QString& password, UnlockedContent& out)
+int decryptOthers(const StoredDocument& stored, QvCommonCrypto& engine, const Value& records, Value& categories,
+                  Value& labels, Value& creationDate);
+
+// `letGo`, when given, is the records' ciphertext of `stored`, let go of once
+// it is decrypted and made again from its plaintext if the unlock then fails:
+// the same key, vector and padding give the same bytes.
+int decryptCurrent(const StoredDocument& stored, const QString& password, UnlockedContent& out, QByteArray* letGo)
 {
     const EncryptedValues& values = stored.encrypted;
     auto engine = std::make_unique<QvCommonCrypto>(password);
@@ -58,19 +65,32 @@ int decryptCurrent(const StoredDocument& stored, const QString& password, Unlock
         return DocumentUnlock::kPasswordCheckFailed;
 
     Value records, categories, labels, creationDate;
-    if ((status = open(*engine, values.records, records)) != 0)
-        return status;
-    if ((status = open(*engine, values.categories, categories)) != 0)
-        return status;
-    if ((status = open(*engine, values.labels, labels)) != 0)
-        return status;
-    if ((status = open(*engine, values.creationDate, creationDate)) != 0)
-        return status;
-    // An absent date is what a file keeps whose old date text did not parse.
-    if (!isArrayOfDictionaries(records) || !isArrayOfDictionaries(categories) || !labels.isDictionary()
-        || !(creationDate.isDate() || creationDate.isNull()))
-        return DocumentUnlock::kContentDamaged;
-
+    if (letGo) {
+        QByteArray plain = engine->decrypt(*letGo, &status);
+        // The records in clear, kept until the unlock is through for the
+        // ciphertext to be made again from them.
+        const auto wipePlain = qScopeGuard([&plain] { CryptoPrimitives::wipe(plain); });
+        if (status != 0)
+            return status;
+        if (plain.isNull())
+            return QvCommonCrypto::StatusUnspecifiedError;
+        *letGo = QByteArray();
+        auto restore = qScopeGuard([&] {
+            int sealed = 0;
+            *letGo = engine->encrypt(plain, &sealed);
+        });
+        if (!KeyedUnarchiver::unarchive(plain, records))
+            return DocumentUnlock::kContentDamaged;
+        const int result = decryptOthers(stored, *engine, records, categories, labels, creationDate);
+        if (result != 0)
+            return result;
+        restore.dismiss();
+    } else {
+        if ((status = open(*engine, values.records, records)) != 0)
+            return status;
+        if ((status = decryptOthers(stored, *engine, records, categories, labels, creationDate)) != 0)
+            return status;
+    }
     if (DocumentFile::isFlagResetVersion(stored.version))
         DocumentUnlock::resetCaptionFlags(*labels.dictionary());
     out.records = records.array();
@@ -81,17 +101,48 @@ int decryptCurrent(const StoredDocument& stored, const QString& password, Unlock
     return 0;
 }
 
+// The values after the records, and the kinds of all four.
+int decryptOthers(const StoredDocument& stored, QvCommonCrypto& engine, const Value& records, Value& categories,
+                  Value& labels, Value& creationDate)
+{
+    const EncryptedValues& values = stored.encrypted;
+    int status = 0;
+    if ((status = open(engine, values.categories, categories)) != 0)
+        return status;
+    if ((status = open(engine, values.labels, labels)) != 0)
+        return status;
+    if ((status = open(engine, values.creationDate, creationDate)) != 0)
+        return status;
+    // An absent date is what a file keeps whose old date text did not parse.
+    if (!isArrayOfDictionaries(records) || !isArrayOfDictionaries(categories) || !labels.isDictionary()
+        || !(creationDate.isDate() || creationDate.isNull()))
+        return DocumentUnlock::kContentDamaged;
+    return 0;
+}
+
 } // namespace
 
 int DocumentUnlock::decrypt(const StoredDocument& stored, const QString& password, const DictionaryRef& currentLabels,
                             const UnlockHooks& hooks, UnlockedContent& out)
+{
+    return unlock(stored, nullptr, password, currentLabels, hooks, out);
+}
+
+int DocumentUnlock::decryptLettingGo(StoredDocument& stored, const QString& password,
+                                     const DictionaryRef& currentLabels, const UnlockHooks& hooks, UnlockedContent& out)
+{
+    return unlock(stored, &stored.encrypted.records, password, currentLabels, hooks, out);
+}
+
+int DocumentUnlock::unlock(const StoredDocument& stored, QByteArray* letGo, const QString& password,
+                           const DictionaryRef& currentLabels, const UnlockHooks& hooks, UnlockedContent& out)
 {
     UnlockedContent content;
     int result = kPasswordCheckFailed;
     if (stored.isLegacy())
         result = LegacyMigration::migrate(stored, password, currentLabels, hooks, content);
     else if (stored.version >= DocumentFile::kFirstAESVersion)
-        result = decryptCurrent(stored, password, content);
+        result = decryptCurrent(stored, password, content, letGo);
     if (result != 0)
         return result;
 

@@ -55,6 +55,12 @@ public:
     // keep (with the flags reset) when the file has no captions. It is not changed.
     static int decrypt(const StoredDocument& stored, const QString& password, const DictionaryRef& currentLabels,
                        const UnlockHooks& hooks, UnlockedContent& out);
+    // The same, letting go of the records' ciphertext in `stored` as soon as
+    // it is decrypted, so that it is not held beside the records in clear
+    // while they are decoded; on failure it is there again, byte for byte.
+    // For a caller that holds no other reference to it.
+    static int decryptLettingGo(StoredDocument& stored, const QString& password, const DictionaryRef& currentLabels,
+                                const UnlockHooks& hooks, UnlockedContent& out);
 
     // Links every record to its category by "cat_uniqueID" (the first category with
     // that identifier, else the first category) through "categoryPtr", and sets each
@@ -68,4 +74,8 @@ public:
     // The caption flags of a freshly made LabelDictionary: "open07", "open08",
     // "open13" and "open14" on, "open01" to "open15" otherwise off.
     static void resetCaptionFlags(Dictionary& labels);
+
+private:
+    static int unlock(const StoredDocument& stored, QByteArray* letGo, const QString& password,
+                      const DictionaryRef& currentLabels, const UnlockHooks& hooks, UnlockedContent& out);
 };

@@ -59,9 +59,14 @@ int MyDocument::Decript()
     hooks.adjustRecords = [this](const ArrayRef& records) { myArrayController()->adjustFromOldRelease(records); };
 
     UnlockedContent content;
-    const int result = DocumentUnlock::decrypt(storedDocument(*this), plainPassword(), myLabelDictionary(), hooks, content);
-    if (result != 0)
+    StoredDocument stored = storedDocument(*this);
+    // The unlock holds the records' ciphertext alone, to let it go once decrypted.
+    setMyEncryptedArrayData({});
+    const int result = DocumentUnlock::decryptLettingGo(stored, plainPassword(), myLabelDictionary(), hooks, content);
+    if (result != 0) {
+        setMyEncryptedArrayData(stored.encrypted.records);
         return result;
+    }
 
     // Current files keep their engine; the old formats get one at the first save.
     setMyCommonCrypto(std::move(content.engine));

@@ -30,7 +30,15 @@ QvCommonCrypto::QvCommonCrypto()
 QvCommonCrypto::QvCommonCrypto(const QString& password)
     : m_password(password)
 {
-    recalcIV_Salt_AESKey();
+    // The key is left to the first cipher call: most engines are given the
+    // salt of a file or of the engine before them first, and a derivation for
+    // a salt that is replaced would be wasted.
+    m_IV = randomDataOfLength(kIVLength);
+    m_salt = randomDataOfLength(kSaltLength);
+    if (m_IV.size() != kIVLength || m_salt.size() != kSaltLength) {
+        m_IV.clear();
+        m_salt.clear();
+    }
 }
 
 QvCommonCrypto::~QvCommonCrypto()

@@ -47,9 +47,9 @@ public:
     static constexpr int kSHA1Length = 20;
     static constexpr int kPasswordCheckLength = 256;
 
-    // Draws a vector, then a salt, and derives the key. If the random source
-    // fails the engine holds neither, and every cipher call fails until
-    // recalcIV_Salt_AESKey() succeeds.
+    // Draws a vector, then a salt; the key is derived at the first cipher
+    // call. If the random source fails the engine holds neither, and every
+    // cipher call fails until recalcIV_Salt_AESKey() succeeds.
     QvCommonCrypto();
     explicit QvCommonCrypto(const QString& password);
     ~QvCommonCrypto();

@@ -365,10 +365,39 @@ void appendRefs(List& list, const std::vector<quint32>& refs)
 
 } // namespace
 
+// The collected bytes are content in clear. A block of the heap that is
+// reallocated may be moved and its old place freed as it was: such a block
+// grows into a new one, the old one wiped first. Blocks from kMapped on are
+// mapped on their own, and growing one moves its pages, leaving no copy.
+void BinaryPlistWriter::reserveEncoded(qsizetype size)
+{
+    if (size <= m_encoded.capacity())
+        return;
+    constexpr qsizetype kMapped = qsizetype(32) << 20;
+    const qsizetype capacity = std::max({size, 2 * m_encoded.capacity(), qsizetype(4096)});
+    if (m_encoded.capacity() >= kMapped) {
+        m_encoded.reserve(capacity);
+        return;
+    }
+    QByteArray grown;
+    grown.reserve(capacity);
+    grown.append(m_encoded.constData(), m_encoded.size());
+    explicit_bzero(m_encoded.data(), size_t(m_encoded.size())); // the writer's own block, never shared
+    m_encoded.swap(grown);
+}
+
+char* BinaryPlistWriter::appendEncoded(qsizetype size)
+{
+    const qsizetype at = m_encoded.size();
+    reserveEncoded(at + size);
+    m_encoded.resize(at + size);
+    return m_encoded.data() + at;
+}
+
 BinaryPlistWriter::Index BinaryPlistWriter::addEncoded(const char* bytes, qsizetype size)
 {
     m_entries.push_back(Entry{quint64(m_encoded.size()), quint64(size)});
-    m_encoded.append(bytes, size);
+    std::memcpy(appendEncoded(size), bytes, size_t(size));
     return static_cast<Index>(m_entries.size() - 1);
 }
 
@@ -443,7 +472,8 @@ BinaryPlistWriter::Index BinaryPlistWriter::addData(const QByteArray& data)
         char header[10];
         const qsizetype n = encodeHeader(header, 0x4, quint64(data.size()));
         i = addEncoded(header, n);
-        m_encoded.append(data);
+        if (!data.isEmpty())
+            std::memcpy(appendEncoded(data.size()), data.constData(), size_t(data.size()));
         m_entries.back().sizeAndMarker += quint64(data.size());
     }
     m_dataIndex.insert(data, i);
@@ -470,10 +500,8 @@ BinaryPlistWriter::Index BinaryPlistWriter::addString(const QString& string, boo
         char header[10];
         const qsizetype n = encodeHeader(header, ascii ? 0x5 : 0x6, quint64(string.size()));
         i = addEncoded(header, n);
-        const qsizetype at = m_encoded.size();
         const qsizetype bytes = ascii ? string.size() : 2 * string.size();
-        m_encoded.resize(at + bytes);
-        encodeCharacters(m_encoded.data() + at, string, ascii);
+        encodeCharacters(appendEncoded(bytes), string, ascii);
         m_entries.back().sizeAndMarker += quint64(bytes);
     }
     if (unique && isLong)
@@ -601,6 +629,17 @@ quint64 BinaryPlistWriter::finalSize(const Entry& e, int refSize) const
 
 QByteArray BinaryPlistWriter::finish(Index top)
 {
+    // The indexes of values already added are not needed for the layout,
+    // which makes the file's buffer: they go first.
+    m_stringIndex = {};
+    m_dataIndex = {};
+    m_longStringIndex = {};
+    m_longDataIndex = {};
+    for (QHash<quint64, Index>& index : m_scalarIndex)
+        index = {};
+    m_uidIndex = {};
+    m_largeUidIndex = {};
+
     const quint64 objectCount = quint64(m_entries.size());
     const int refSize = bytesFor(objectCount == 0 ? 0 : objectCount - 1);
     // The size of everything before the offset table, then of the table.
@@ -613,6 +652,7 @@ QByteArray BinaryPlistWriter::finish(Index top)
     // Each object goes to its place from the last to the first. A scalar's
     // place lies at or after where its bytes were collected, and past the
     // bytes of every scalar before it, so that none is overwritten unread.
+    reserveEncoded(qsizetype(total));
     QByteArray out = std::move(m_encoded);
     m_encoded = QByteArray();
     out.resize(qsizetype(total));

@@ -150,6 +150,8 @@ private:
         quint64 size() const { return sizeAndMarker & ((1ULL << 56) - 1); }
         quint8 marker() const { return quint8(sizeAndMarker >> 56); }
     };
+    void reserveEncoded(qsizetype size);
+    char* appendEncoded(qsizetype size); // `size` more bytes at the end of m_encoded
     Index addEncoded(const char* bytes, qsizetype size);
     Index addUniqueScalar(int kind, quint64 bits, const char* bytes, qsizetype size);
     Index addEntry(quint8 marker, quint64 start, std::size_t count);

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QLocale>
+#include <QScopeGuard>
 
 #include <array>
 #include <cstring>
@@ -107,23 +108,43 @@ QByteArray formatComponents(const std::vector<double>& values)
 // ---------------------------------------------------------------------------
 // Writer
 
-// A table of slots that are all zero bits when empty. A large one lies in
-// large pages where the system offers them: its slots are visited at random,
-// one for each string of an archive.
+// A table of slots that are all zero bits when empty. A large one is mapped
+// on its own, in large pages where the system offers them: its slots are
+// visited at random, one for each string of an archive, and its memory goes
+// back to the system as soon as it is let go, not to the heap.
 template <typename Slot>
 class SlotTable {
 public:
     explicit SlotTable(std::size_t count) : m_count(count), m_bytes(roundedBytes(count))
     {
+        if (m_bytes >= kLargePage) {
+            // Mapped with room to start at a large page's boundary, the rest given back.
+            void* raw = mmap(nullptr, m_bytes + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (raw == MAP_FAILED)
+                throw std::bad_alloc();
+            char* const first = static_cast<char*>(raw);
+            char* const start = reinterpret_cast<char*>((reinterpret_cast<quintptr>(first) + kLargePage - 1) & ~quintptr(kLargePage - 1));
+            if (start > first)
+                munmap(first, std::size_t(start - first));
+            if (const std::size_t tail = kLargePage - std::size_t(start - first))
+                munmap(start + m_bytes, tail);
+            madvise(start, m_bytes, MADV_HUGEPAGE);
+            m_slots = reinterpret_cast<Slot*>(start); // zero pages
+            return;
+        }
         // The size is a multiple of the alignment, as aligned_alloc requires.
-        m_slots = static_cast<Slot*>(std::aligned_alloc(m_bytes >= kLargePage ? kLargePage : kLine, m_bytes));
+        m_slots = static_cast<Slot*>(std::aligned_alloc(kLine, m_bytes));
         if (!m_slots)
             throw std::bad_alloc();
-        if (m_bytes >= kLargePage)
-            madvise(m_slots, m_bytes, MADV_HUGEPAGE);
         std::memset(static_cast<void*>(m_slots), 0, m_bytes);
     }
-    ~SlotTable() { std::free(m_slots); }
+    ~SlotTable()
+    {
+        if (m_bytes >= kLargePage)
+            munmap(m_slots, m_bytes);
+        else
+            std::free(m_slots);
+    }
     SlotTable(const SlotTable&) = delete;
     SlotTable& operator=(const SlotTable&) = delete;
     void swap(SlotTable& other)
@@ -158,10 +179,16 @@ private:
 // a hash of strings for the millions of values of a large archive.
 class StringTable {
 public:
+    static quint32 hashOf(const QString& s) { return quint32(qHash(s, 0x9E3779B97F4A7C15ULL)); }
+
+    // Starts loading the slot a string's search begins at. The slots are met
+    // at random, each a miss of the caches: a record's strings are announced
+    // together, so that their loads overlap rather than follow one another.
+    void prefetch(quint32 hash) const { __builtin_prefetch(&m_slots.begin()[hash & (m_slots.size() - 1)]); }
+
     template <typename Add, typename Equals>
-    quint64 find(const QString& s, Add add, Equals equals)
+    quint64 find(const QString& s, quint32 hash, Add add, Equals equals)
     {
-        const quint32 hash = quint32(qHash(s, 0x9E3779B97F4A7C15ULL));
         const std::size_t mask = m_slots.size() - 1;
         std::size_t i = hash & mask;
         for (; m_slots[i].uid != 0; i = (i + 1) & mask) {
@@ -177,7 +204,17 @@ public:
         return uid;
     }
 
+    // Forgets every string, and gives back the slots' memory.
+    void clear()
+    {
+        SlotTable<Slot> small(kInitialSlots);
+        small.swap(m_slots);
+        m_count = 0;
+    }
+
 private:
+    static constexpr std::size_t kInitialSlots = 1024;
+
     struct Slot {
         quint32 hash = 0;
         quint32 uid = 0; // 0: empty
@@ -188,7 +225,11 @@ private:
         SlotTable<Slot> old(m_slots.size() * 2);
         old.swap(m_slots);
         const std::size_t mask = m_slots.size() - 1;
-        for (const Slot& slot : old) {
+        constexpr std::size_t kAhead = 16;
+        for (std::size_t k = 0; k < old.size(); ++k) {
+            if (k + kAhead < old.size())
+                __builtin_prefetch(&m_slots[old.begin()[k + kAhead].hash & mask], 1);
+            const Slot& slot = old.begin()[k];
             if (slot.uid == 0)
                 continue;
             std::size_t i = slot.hash & mask;
@@ -198,7 +239,7 @@ private:
         }
     }
 
-    SlotTable<Slot> m_slots{1024};
+    SlotTable<Slot> m_slots{kInitialSlots};
     std::size_t m_count = 0;
 };
 
@@ -220,11 +261,27 @@ public:
                                       {key("$objects"), objects},
                                       {key("$archiver"), m_plist.addString(QStringLiteral("NSKeyedArchiver"))},
                                       {key("$top"), top}});
+        // What finds repeated values is not needed for the layout, which
+        // makes the file's buffer: it goes first.
+        forgetValues();
         out = m_plist.finish(archive);
         return true;
     }
 
 private:
+    void forgetValues()
+    {
+        m_objects = {};
+        m_identityUids = {};
+        m_strings.clear();
+        m_valueHashes = {};
+        m_dataUids = {};
+        m_longStrings = {};
+        m_longData = {};
+        m_numberUids = {};
+        m_dateUids = {};
+    }
+
     Index key(const char* name) { return m_plist.addString(QString::fromLatin1(name)); }
     Index key(Key k)
     {
@@ -308,7 +365,10 @@ private:
     // Equal strings are stored once. The keys of many records share their
     // text, so a small table by address answers most of them before the one
     // by content is asked.
-    quint64 stringUid(const QString& s)
+    quint64 stringUid(const QString& s) { return stringUid(s, nullptr); }
+
+    // `hash`, when given, is the string's StringTable::hashOf.
+    quint64 stringUid(const QString& s, const quint32* hash)
     {
         if (LongValueIndex<QString>::isLong(s)) {
             if (const quint64* found = m_longStrings.find(s))
@@ -320,7 +380,8 @@ private:
         RecentString& recent = m_recentStrings[(quintptr(s.constData()) >> 4) % m_recentStrings.size()];
         if (recent.data == s.constData() && recent.size == s.size() && recent.data)
             return recent.uid;
-        const quint64 uid = m_strings.find(s, [&] { return newObject(m_plist.addString(s, false)); },
+        const quint64 uid = m_strings.find(s, hash ? *hash : StringTable::hashOf(s),
+                                           [&] { return newObject(m_plist.addString(s, false)); },
                                            [&](quint64 candidate) { return m_plist.stringEquals(m_objects[candidate], s); });
         recent = RecentString{s.constData(), s.size(), uid};
         return uid;
@@ -441,13 +502,31 @@ private:
         std::vector<Index> keys, objects;
         keys.reserve(std::size_t(d.count()));
         objects.reserve(std::size_t(d.count()));
+        // The hashes of the short string values, their slots loading while
+        // the keys are stored. Kept past those of the dictionaries this one
+        // is inside, and dropped when it is done.
+        const std::size_t base = m_valueHashes.size();
+        const auto dropHashes = qScopeGuard([&] { m_valueHashes.resize(base); });
+        for (const auto& [k, v] : d) {
+            const QString* text = v.stringIfString();
+            const bool hashed = text && !LongValueIndex<QString>::isLong(*text);
+            const quint32 hash = hashed ? StringTable::hashOf(*text) : 0;
+            if (hashed)
+                m_strings.prefetch(hash);
+            m_valueHashes.push_back(hash);
+        }
         for (const auto& [k, v] : d)
             keys.push_back(uidRef(stringUid(k)));
+        std::size_t i = 0;
         for (const auto& [k, v] : d) {
             Index valueRef;
-            if (!encodeElement(v, depth + 1, valueRef, error))
+            if (const QString* text = v.stringIfString(); text && depth + 1 <= KeyedArchiver::kMaxDepth) {
+                valueRef = uidRef(stringUid(*text, &m_valueHashes[base + i]));
+            } else if (!encodeElement(v, depth + 1, valueRef, error)) {
                 return false;
+            }
             objects.push_back(valueRef);
+            ++i;
         }
         const quint64 cls = knownClassUid(KnownClass::Dictionary);
         out = object({{key(Key::Keys), m_plist.addArray(keys)},
@@ -552,6 +631,7 @@ private:
     std::vector<Index> m_objects; // the plist object of each UID
     QHash<const void*, quint64> m_identityUids;
     StringTable m_strings;
+    std::vector<quint32> m_valueHashes; // of the dictionaries being stored, outermost first
     struct RecentString {
         const QChar* data = nullptr; // alive as long as the value being archived
         qsizetype size = 0;
@@ -965,8 +1045,11 @@ private:
             if (m_layouts.size() < kMaxLayouts)
                 m_layouts.insert(keyUids, layout);
         }
+        // Room for one value more: a dictionary read is often given one more
+        // key (a record the link to its category), which then moves none of
+        // its values and leaves no hole of their old size in the heap.
         std::vector<Value> values;
-        values.reserve(std::size_t(objects.count));
+        values.reserve(std::size_t(objects.count) + 1);
         bool complete = layout.hasKeys();
         for (quint64 i = 0; i < objects.count; ++i) {
             Value v;

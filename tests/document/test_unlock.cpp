@@ -87,6 +87,8 @@ TEST(DocumentUnlock, AnswersZeroOneOrTheCipherStatusAndGivesNothingOnFailure)
         r.push_back({"records a dictionary",
                      withRecordsPlaintext(KeyedArchiver::archivedDataWithRootObject(Value(Dictionary::create()))), kPassword,
                      DocumentUnlock::kContentDamaged});
+        r.push_back({"categories no archive", withPlaintext(&EncryptedValues::categories, "not an archive"), kPassword,
+                     DocumentUnlock::kContentDamaged});
         r.push_back({"a record that is text",
                      withRecordsPlaintext(KeyedArchiver::archivedDataWithRootObject(Value(Array::create({Value("x")})))),
                      kPassword, DocumentUnlock::kContentDamaged});
@@ -110,6 +112,16 @@ TEST(DocumentUnlock, AnswersZeroOneOrTheCipherStatusAndGivesNothingOnFailure)
             EXPECT_TRUE(out.records == Value(before)) << "nothing is given on failure";
             EXPECT_FALSE(out.engine);
         }
+
+        // Letting go of the records' ciphertext: the same answer, and on
+        // failure the very bytes it let go of.
+        StoredDocument held = row.stored;
+        UnlockedContent heldOut;
+        EXPECT_EQ(DocumentUnlock::decryptLettingGo(held, row.password, defaultLabels(), plainHooks(), heldOut), result);
+        if (result != 0)
+            EXPECT_EQ(held.encrypted.records, row.stored.encrypted.records);
+        else
+            EXPECT_EQ(heldOut.records->count(), out.records->count());
     }
 }
 

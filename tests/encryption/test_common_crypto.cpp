@@ -251,6 +251,22 @@ TEST(QvCommonCrypto, EverySaveDrawsAFreshSaltAndVector)
     EXPECT_EQ(status, 0);
 }
 
+TEST(QvCommonCrypto, ANewEngineEncryptsUnderItsOwnSaltOrTheOneGivenIt)
+{
+    // The key of a new engine comes from whatever salt it holds at its first cipher call.
+    QvCommonCrypto fresh(QStringLiteral("secret"));
+    QvCommonCrypto given(QStringLiteral("secret"));
+    given.setPasswordToDecrypt(kPassword, kIV, kSalt);
+    int status = -1;
+    const QByteArray sealed = fresh.encrypt(kPlaintext, &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(fresh.AESKey(), QvCommonCrypto::AESKeyForPassword(QStringLiteral("secret"), fresh.salt()));
+    std::unique_ptr<QvCommonCrypto> reader(engineFor(QStringLiteral("secret"), fresh.IV(), fresh.salt()));
+    EXPECT_EQ(reader->decrypt(sealed, &status), kPlaintext);
+    EXPECT_EQ(given.encrypt(kPlaintext, &status), kCiphertext);
+    EXPECT_EQ(given.AESKey(), kKey);
+}
+
 TEST(QvCommonCrypto, WrongPasswordOrSaltIsRefusedByThePadding)
 {
     const std::pair<QString, QByteArray> wrong[] = {

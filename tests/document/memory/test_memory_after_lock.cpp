@@ -10,6 +10,7 @@
 
 #include "encryption/PasswordSheet.h"
 #include "platform/DocumentWindow.h"
+#include "platform/KeyedArchive.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QtEndian>
 
 #include <cstdio>
 #include <functional>
@@ -65,6 +67,8 @@ std::vector<Needle> makeNeedles()
     return out;
 }
 
+QString text(int secret) { return QString::fromUtf8(kSecrets[secret].utf8); }
+
 class MemoryAfterLockTest : public ContactsDocumentTest {
 protected:
     void SetUp() override
@@ -90,7 +94,6 @@ protected:
         FreedBlocks::disarm();
     }
 
-    static QString text(int secret) { return QString::fromUtf8(kSecrets[secret].utf8); }
     void press(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
         QTest::keyClick(widget, key, modifiers);
@@ -304,4 +307,35 @@ TEST_F(MemoryAfterLockTest, NothingOfAContactOrThePasswordIsHeldOnceLocked)
     for (const auto& [what, count] : freed)
         if (show)
             std::printf("freed holding %s: %d\n", qPrintable(what), count);
+}
+
+// The writer collects an archive's bytes in a buffer that grows as they come:
+// each block it leaves behind held content in clear and is wiped first.
+TEST(ArchiveWriterMemory, AGrowingArchiveLeavesNoCopyOfItsContentBehind)
+{
+    const QString secrets[] = {text(0), text(2)}; // one stored as UTF-16, one as ASCII bytes
+    const QByteArray forms[] = {[&] {
+                                    QByteArray be(secrets[0].size() * 2, '\0');
+                                    qToBigEndian<char16_t>(secrets[0].utf16(), secrets[0].size(), be.data());
+                                    return be;
+                                }(),
+                                QByteArray("Wolkenkuckucksheim")};
+    ArrayRef records = Array::create();
+    records->addObject(Value(Dictionary::create({{"firstName", Value(secrets[0])}, {"note", Value("Wolkenkuckucksheim")}})));
+    for (int i = 0; i < 20000; ++i)
+        records->addObject(Value(Dictionary::create({{"firstName", Value(QStringLiteral("filler %1").arg(i))}})));
+
+    FreedBlocks::arm({{forms[0].constData(), std::size_t(forms[0].size())}, {forms[1].constData(), std::size_t(forms[1].size())}});
+    QByteArray archive;
+    const bool archived = KeyedArchiver::archive(Value(records), archive);
+    explicit_bzero(archive.data(), std::size_t(archive.size()));
+    archive = QByteArray();
+    FreedBlocks::disarm();
+    ASSERT_TRUE(archived);
+    for (const FreedBlocks::Finding& f : FreedBlocks::findings()) {
+        std::string stack;
+        for (const std::vector<char>& frame : FreedBlocks::describe(f))
+            stack += std::string("\n  ") + frame.data();
+        ADD_FAILURE() << "a block of " << f.blockSize << " bytes freed holding secret " << f.needle << ", by" << stack;
+    }
 }
