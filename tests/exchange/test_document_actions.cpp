@@ -1,5 +1,7 @@
 #include "import_fixture.h"
 
+#include "common/BoundedRun.h"
+
 #include "document/FilteringArrayController.h"
 #include "platform/UrlOpener.h"
 
@@ -115,28 +117,6 @@ TEST_F(ImportTest, ImportWaitsForAPassword)
     EXPECT_TRUE(chooser.requests.isEmpty());
     EXPECT_EQ(responder.messageTexts().value(0), "A password must be defined before adding data");
 }
-
-namespace {
-// Caps the address space the process may still take, for as long as it lives.
-class AddressSpaceCap {
-public:
-    explicit AddressSpaceCap(qint64 moreBytes)
-    {
-        getrlimit(RLIMIT_AS, &m_old);
-        QFile statm(QStringLiteral("/proc/self/statm"));
-        const qint64 pages = statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(0).toLongLong() : 0;
-        rlimit capped = m_old;
-        capped.rlim_cur = rlim_t(pages * sysconf(_SC_PAGESIZE) + moreBytes);
-        m_capped = pages > 0 && setrlimit(RLIMIT_AS, &capped) == 0;
-    }
-    ~AddressSpaceCap() { setrlimit(RLIMIT_AS, &m_old); }
-    bool capped() const { return m_capped; }
-
-private:
-    rlimit m_old{};
-    bool m_capped = false;
-};
-} // namespace
 
 // Malformed input under a cap on the address space: every one is refused with
 // an alert, within the cap, and adds nothing.
