@@ -1,8 +1,7 @@
 #pragma once
 // A contacts document with the exchange managers installed, and helpers that
 // run a text import through the chooser as the document starts it.
-#include "document/test_document_fixture.h"
-#include "exchange/ExchangeInstall.h"
+#include "exchange_fixture.h"
 #include "exchange/MyDataImportManager.h"
 #include "platform/FileChooser.h"
 #include "platform/Sheet.h"
@@ -11,19 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-class ImportTest : public ContactsDocumentTest {
+class ImportTest : public ExchangeDocumentTest {
 protected:
-    void SetUp() override
-    {
-        ContactsDocumentTest::SetUp();
-        installExchangeManagers();
-    }
-    void TearDown() override
-    {
-        ContactsDocumentTest::TearDown();
-        installDocumentExchange({});
-    }
-
     QString write(const QString& name, const QByteArray& data)
     {
         QFile file(dir.filePath(name));

@@ -1,7 +1,6 @@
 // Exporting from a document's window, as a person does it, and what a lock or
 // a close in the middle of it leaves behind.
-#include "document/test_document_fixture.h"
-#include "exchange/ExchangeInstall.h"
+#include "exchange_fixture.h"
 #include "exchange/QvDataExportManager.h"
 #include "platform/DocumentWindow.h"
 #include "platform/FileChooser.h"
@@ -23,19 +22,8 @@
 
 namespace {
 
-class ExportDocumentTest : public ContactsDocumentTest {
+class ExportDocumentTest : public ExchangeDocumentTest {
 protected:
-    void SetUp() override
-    {
-        ContactsDocumentTest::SetUp();
-        installExchangeManagers();
-    }
-    void TearDown() override
-    {
-        ContactsDocumentTest::TearDown();
-        installDocumentExchange({});
-    }
-
     // A document saved as `name` with contacts in two categories, opened again and unlocked as a
     // person does: the password typed into the locked window.
     MyDocument* unlockedDocument(const QString& name = QStringLiteral("Family.calvorin"))
