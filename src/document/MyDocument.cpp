@@ -109,10 +109,17 @@ MyDocument::MyDocument(QObject* parent)
     setUpControllers();
     connect(this, &QvCryptoDoc::isEncryptedChanged, this, &MyDocument::lockStateChanged);
     connect(this, &Document::userInterfaceStateChanged, this, [this] { announce(kHasPassword); });
-    // A closed document writes no export that was still being asked for.
-    connect(this, &Document::closing, this, [this] { m_myExportManager.reset(); });
-    // Nor an import: its sheets and the file's rows go with the window.
-    connect(this, &Document::closing, this, [this] { m_myImportManager.reset(); });
+    // A closed document writes no export that was still being asked for, nor imports: their
+    // sheets and the file's rows go with the window.
+    connect(this, &Document::closing, this, &MyDocument::releaseExchangeManagers);
+}
+
+void MyDocument::releaseExchangeManagers()
+{
+    // Both hold the records array itself; the importer also the file's rows, and its queued
+    // steps go with it.
+    m_myImportManager.reset();
+    m_myExportManager.reset();
 }
 
 MyDocument::~MyDocument()

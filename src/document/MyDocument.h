@@ -338,6 +338,8 @@ private:
     // The window's widgets, or null when there is no window.
     const Ui::MyDocument* liveUi() const;
     void lockStateChanged(bool locked);
+    // Lets go of the text importer and exporter, and of the records they hold.
+    void releaseExchangeManagers();
     void addCommands(DocumentWindow* window);
     void addAddressBookCommands(DocumentWindow* window);
     void buildToolbar(DocumentWindow* window);

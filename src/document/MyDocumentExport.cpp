@@ -7,6 +7,8 @@ void MyDocument::exportToText()
     if (!exchange.makeExportManager)
         return;
     m_myExportManager = exchange.makeExportManager(m_myArray, m_arrayForExport, myWindow());
+    if (!m_myExportManager)
+        return;
     QString name = displayName();
     if (name.endsWith(QLatin1String(".calvorin")))
         name.chop(int(sizeof(".calvorin")) - 1);

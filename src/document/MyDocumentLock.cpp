@@ -61,10 +61,7 @@ void MyDocument::doLockDocument()
     // legacy engine that hold the password (the base forgets its own copies).
     setMyCommonCrypto({});
     myCryptoEngine().setPassword(QString());
-    // The importer holds the records array and the file's rows; its queued steps go with it.
-    m_myImportManager.reset();
-    // The exporter holds the records array itself.
-    m_myExportManager.reset();
+    releaseExchangeManagers();
     setMyArray(Array::create());
     setMyCategoryArray(Array::create());
     setMyLabelDictionary(defaultLabelDictionary());
