@@ -141,28 +141,4 @@ QByteArray aes256(QByteArray&& input, const unsigned char* key, const unsigned c
     return aesPass(view, &buffer, key, iv, decrypt, options, status);
 }
 
-void cleanse(QByteArray& bytes)
-{
-    if (!bytes.isEmpty() && bytes.isDetached())
-        OPENSSL_cleanse(bytes.data(), static_cast<size_t>(bytes.size()));
-}
-
-void cleanse(QString& text)
-{
-    if (!text.isEmpty() && text.isDetached())
-        OPENSSL_cleanse(text.data(), static_cast<size_t>(text.size()) * sizeof(QChar));
-}
-
-void wipe(QByteArray& bytes)
-{
-    cleanse(bytes);
-    bytes.clear();
-}
-
-void wipe(QString& text)
-{
-    cleanse(text);
-    text.clear();
-}
-
 } // namespace CryptoPrimitives

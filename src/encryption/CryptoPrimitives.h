@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/Plaintext.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -37,12 +39,8 @@ enum class CipherStep { Done, UpdateFailed, FinalFailed };
 // with the partial output cleansed.
 QByteArray runCipher(EVP_CIPHER_CTX* ctx, QByteArrayView input, CipherStep* step);
 
-// Overwrites the contents with zeros in place, unless another holder still
-// shares them (then they are not ours to change).
-void cleanse(QByteArray& bytes);
-void cleanse(QString& text);
-// Cleanses, then lets the buffer go.
-void wipe(QByteArray& bytes);
-void wipe(QString& text);
+// Overwriting plaintext buffers (see platform/Plaintext.h).
+using Plaintext::cleanse;
+using Plaintext::wipe;
 
 } // namespace CryptoPrimitives

@@ -1,16 +1,12 @@
 #include "exchange/QvSmartStringFileReader.h"
 
 #include "encryption/CryptoPrimitives.h"
+#include "platform/FileRead.h"
 #include "platform/TextEncoding.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
 #include <array>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -121,57 +117,17 @@ std::optional<QString> decodeAscii(const QByteArray& bytes)
 // named like a text file never has to be waited for).
 std::optional<QByteArray> readRegularFile(const QString& path, Reader::Failure* failure)
 {
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    QByteArray bytes;
+    switch (FileRead::readRegularFile(path, Reader::kMaximumFileSize, bytes)) {
+    case FileRead::Status::Read:
+        return bytes;
+    case FileRead::Status::TooLarge:
+        *failure = Reader::Failure::TooLarge;
+        return std::nullopt;
+    default:
         *failure = Reader::Failure::CannotRead;
         return std::nullopt;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        *failure = Reader::Failure::CannotRead;
-        return std::nullopt;
-    }
-    if (info.st_size > Reader::kMaximumFileSize) {
-        ::close(fd);
-        *failure = Reader::Failure::TooLarge;
-        return std::nullopt;
-    }
-    QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
-    qsizetype filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) {
-            // The file grew since it was measured: read on, up to the limit.
-            if (bytes.size() > Reader::kMaximumFileSize) {
-                ::close(fd);
-                CryptoPrimitives::wipe(bytes);
-                *failure = Reader::Failure::TooLarge;
-                return std::nullopt;
-            }
-            bytes.resize(bytes.size() + 65536);
-        }
-        const ssize_t n = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ::close(fd);
-            CryptoPrimitives::wipe(bytes);
-            *failure = Reader::Failure::CannotRead;
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        filled += n;
-    }
-    ::close(fd);
-    if (filled > Reader::kMaximumFileSize) {
-        CryptoPrimitives::wipe(bytes);
-        *failure = Reader::Failure::TooLarge;
-        return std::nullopt;
-    }
-    bytes.truncate(filled);
-    return bytes;
 }
 
 // UTF-16 or UTF-32 without a byte-order mark: text files of the other

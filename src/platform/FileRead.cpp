@@ -1,5 +1,7 @@
 #include "platform/FileRead.h"
 
+#include "platform/Plaintext.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -31,13 +33,6 @@ FileRead::Status kindOf(const struct stat& info, QString* error)
     if (S_ISDIR(info.st_mode))
         return fail(FileRead::Status::Folder, error, tr("It is a folder, not a file."));
     return fail(FileRead::Status::NotRegular, error, tr("It is a device, pipe or socket, not a file."));
-}
-
-void wipe(QByteArray& bytes)
-{
-    if (!bytes.isEmpty())
-        std::fill(bytes.data(), bytes.data() + bytes.size(), '\0');
-    bytes.clear();
 }
 
 class Descriptor {
@@ -89,13 +84,13 @@ FileRead::Status FileRead::readRegularFile(const QString& path, qint64 limit, QB
     for (;;) {
         if (filled == bytes.size()) {
             if (filled > limit) {
-                wipe(bytes);
+                Plaintext::wipe(bytes);
                 return fail(Status::TooLarge, error, tr("The file is too large."));
             }
             // Grown by hand so that the old buffer is wiped, not left behind by a realloc.
             QByteArray larger(std::min<qint64>(limit + 1, std::max<qint64>(filled * 2, 64 * 1024)), Qt::Uninitialized);
             std::copy(bytes.constData(), bytes.constData() + filled, larger.data());
-            wipe(bytes);
+            Plaintext::wipe(bytes);
             bytes = std::move(larger);
         }
         const ssize_t got = ::read(file.fd(), bytes.data() + filled, size_t(bytes.size() - filled));
@@ -103,7 +98,7 @@ FileRead::Status FileRead::readRegularFile(const QString& path, qint64 limit, QB
             if (errno == EINTR)
                 continue;
             const QString why = qt_error_string(errno);
-            wipe(bytes);
+            Plaintext::wipe(bytes);
             return fail(Status::Failed, error, why);
         }
         if (got == 0)
@@ -111,7 +106,7 @@ FileRead::Status FileRead::readRegularFile(const QString& path, qint64 limit, QB
         filled += got;
     }
     if (filled > limit) {
-        wipe(bytes);
+        Plaintext::wipe(bytes);
         return fail(Status::TooLarge, error, tr("The file is too large."));
     }
     bytes.truncate(filled);

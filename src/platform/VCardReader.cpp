@@ -1,5 +1,8 @@
 #include "platform/VCardReader.h"
 
+#include "platform/FileRead.h"
+#include "platform/Plaintext.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -26,15 +29,6 @@ bool equalsNoCase(QByteArrayView a, const char* b)
 }
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-void wipe(QByteArray& bytes)
-{
-    if (bytes.isEmpty() || !bytes.isDetached())
-        return;
-    volatile char* p = bytes.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i)
-        p[i] = 0;
-}
 
 // Blanks and stray NUL bytes around a name or a keyword.
 QByteArrayView trimmed(QByteArrayView v)
@@ -367,7 +361,7 @@ public:
         if (m_bytes.startsWith("\xEF\xBB\xBF"))
             m_pos = 3;
     }
-    ~Parser() { wipe(m_joined); }
+    ~Parser() { Plaintext::wipe(m_joined); }
 
     AddressBookPeople run();
 
@@ -414,7 +408,7 @@ private:
         if (property.quotedPrintable) {
             QByteArray bytes = decodeQuotedPrintable(property.value);
             QString text = decodeText(bytes, property.charset);
-            wipe(bytes);
+            Plaintext::wipe(bytes);
             return text;
         }
         return decodeText(property.value, property.charset);
@@ -450,7 +444,7 @@ bool Parser::readLogicalLine(QByteArrayView& line, Property& property, bool& isP
             return fail(tooLong(firstNumber, m_limits.maxValueBytes));
         return true;
     }
-    wipe(m_joined);
+    Plaintext::cleanse(m_joined);
     m_joined.truncate(0);
     if (keep)
         m_joined.append(first);
@@ -644,24 +638,22 @@ AddressBookPeople VCardReader::read(QByteArrayView bytes, const VCardLimits& lim
 AddressBookPeople VCardReader::readFile(const QString& path, const VCardLimits& limits)
 {
     AddressBookPeople result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = file.errorString();
-        return result;
-    }
-    if (file.size() > limits.maxFileBytes) {
+    // Only a regular file, and never more than allowed whatever size it reports: a pipe
+    // named like a card file would otherwise hold the window for ever.
+    QByteArray bytes;
+    QString error;
+    switch (FileRead::readRegularFile(path, limits.maxFileBytes, bytes, &error)) {
+    case FileRead::Status::Read:
+        break;
+    case FileRead::Status::TooLarge:
         result.error = tr("It is larger than %1.").arg(sizeText(limits.maxFileBytes));
         return result;
-    }
-    // Read one byte more than allowed, so a file that grew is caught too.
-    QByteArray bytes = file.read(limits.maxFileBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        result.error = file.errorString();
-        wipe(bytes);
+    default:
+        result.error = error;
         return result;
     }
     result = read(bytes, limits);
-    wipe(bytes);
+    Plaintext::wipe(bytes);
     return result;
 }
 

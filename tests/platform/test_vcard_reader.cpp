@@ -2,10 +2,12 @@
 #include "platform/VCardReader.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -407,6 +409,14 @@ TEST(VCardReader, AFileThatCannotBeReadSaysWhy)
     big.close();
     const AddressBookPeople tooBig = VCardReader::readFile(big.fileName());
     EXPECT_EQ(tooBig.error, "It is larger than 64 MB.");
+
+    // A pipe named like a card file is refused at once: opening it would wait for a writer.
+    const QString pipe = dir.filePath("pipe.vcf");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const AddressBookPeople fromPipe = VCardReader::readFile(pipe);
+    EXPECT_FALSE(fromPipe.ok());
+    EXPECT_EQ(fromPipe.error, "It is a device, pipe or socket, not a file.");
+    EXPECT_EQ(VCardReader::readFile(dir.path()).error, "It is a folder, not a file.");
 }
 
 } // namespace
