@@ -6,6 +6,7 @@
 #include "platform/Alert.h"
 #include "platform/Binding.h"
 #include "platform/FileChooser.h"
+#include "platform/FileWrite.h"
 #include "platform/Sheet.h"
 #include "ui_Exporter.h"
 
@@ -15,7 +16,6 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableView>
 
 namespace {
@@ -357,13 +357,7 @@ bool QvDataExportManager::writeExport(const QString& path, const ExportWriter::D
     QByteArray bytes = text.toUtf8();
     CryptoPrimitives::wipe(text);
     // The bytes reach the file only once all of them are on disk; the old file stays otherwise.
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size()
-                         && file.commit();
-    if (!written) {
-        *why = file.errorString();
-        file.cancelWriting();
-    }
+    const bool written = FileWrite::writeWholeFile(path, bytes, why);
     CryptoPrimitives::wipe(bytes);
     return written;
 }

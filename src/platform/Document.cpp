@@ -5,6 +5,7 @@
 #include "platform/DocumentWindow.h"
 #include "platform/FileChooser.h"
 #include "platform/FileRead.h"
+#include "platform/FileWrite.h"
 #include "platform/Sheet.h"
 
 #include <QAction>
@@ -13,7 +14,6 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QUndoStack>
 
 Document::Document(QObject* parent) : QObject(parent), m_undoStack(std::make_unique<QUndoStack>())
@@ -131,16 +131,7 @@ bool Document::writeToURL(const QUrl& url, const QString& typeName, QString* err
             *error = why;
         return false;
     }
-    // The bytes go to a temporary file beside the target, which replaces the
-    // target only once all of them are on disk.
-    QSaveFile file(url.toLocalFile());
-    if (!file.open(QIODevice::WriteOnly) || file.write(*data) != data->size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return FileWrite::writeWholeFile(url.toLocalFile(), *data, error);
 }
 
 bool Document::revertToContentsOfURL(const QUrl& url, const QString& typeName, QString* error)
