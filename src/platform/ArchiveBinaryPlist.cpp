@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 namespace {
 
@@ -306,8 +307,69 @@ namespace {
 // Big-endian bytes of an integer, `size` of them, written at `out`.
 void putBigEndian(char* out, quint64 value, int size)
 {
-    for (int i = size - 1; i >= 0; --i, value >>= 8)
-        out[i] = static_cast<char>(value & 0xFF);
+    switch (size) {
+    case 1:
+        out[0] = static_cast<char>(value);
+        return;
+    case 2:
+        qToBigEndian(quint16(value), out);
+        return;
+    case 4:
+        qToBigEndian(quint32(value), out);
+        return;
+    case 8:
+        qToBigEndian(value, out);
+        return;
+    default:
+        for (int i = size - 1; i >= 0; --i, value >>= 8)
+            out[i] = static_cast<char>(value & 0xFF);
+    }
+}
+
+// References of `size` bytes each.
+template <typename Ref>
+char* putReferences(char* out, const Ref* refs, std::size_t count, int size)
+{
+    switch (size) {
+    case 1:
+        for (std::size_t k = 0; k < count; ++k)
+            out[k] = static_cast<char>(refs[k]);
+        break;
+    case 2:
+        for (std::size_t k = 0; k < count; ++k)
+            qToBigEndian(quint16(refs[k]), out + 2 * k);
+        break;
+    case 4:
+        for (std::size_t k = 0; k < count; ++k)
+            qToBigEndian(quint32(refs[k]), out + 4 * k);
+        break;
+    default:
+        for (std::size_t k = 0; k < count; ++k)
+            putBigEndian(out + std::size_t(size) * k, refs[k], size);
+        break;
+    }
+    return out + std::size_t(size) * count;
+}
+
+// Moves the bytes of a small object to a place at or after them, which may
+// overlap them: read whole before any is written.
+void moveObject(char* to, const char* from, std::size_t n)
+{
+    if (n >= 8 && n <= 16) {
+        quint64 head, tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + n - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + n - 8, &tail, 8);
+    } else if (n >= 4 && n < 8) {
+        quint32 head, tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + n - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + n - 4, &tail, 4);
+    } else {
+        std::memmove(to, from, n);
+    }
 }
 
 // An integer object: 1, 2 or 4 bytes unsigned, 8 bytes signed.
@@ -331,6 +393,7 @@ qsizetype encodeHeader(char* out, quint8 high, quint64 count)
 }
 
 qsizetype headerSize(quint64 count) { return count < 15 ? 1 : 2 + bytesFor(count); }
+constexpr qsizetype kMaxHeaderSize = 10;
 
 // Byte strings and strings from this size on are kept by reference.
 constexpr qsizetype kByReference = 4096;
@@ -355,56 +418,42 @@ void encodeCharacters(char* out, const QString& string, bool ascii)
     }
 }
 
-template <typename List>
-void appendRefs(List& list, const std::vector<quint32>& refs)
-{
-    const qsizetype at = list.size();
-    list.resize(at + qsizetype(refs.size()));
-    std::copy(refs.begin(), refs.end(), list.begin() + at);
-}
-
 } // namespace
+
+BinaryPlistWriter::~BinaryPlistWriter()
+{
+    // Content in clear, when the writer is let go before it finished.
+    if (m_encodedData)
+        explicit_bzero(m_encodedData, size_t(m_used));
+}
 
 // The collected bytes are content in clear. A block of the heap that is
 // reallocated may be moved and its old place freed as it was: such a block
 // grows into a new one, the old one wiped first. Blocks from kMapped on are
 // mapped on their own, and growing one moves its pages, leaving no copy.
-void BinaryPlistWriter::reserveEncoded(qsizetype size)
+void BinaryPlistWriter::growEncoded(qsizetype size, bool exact)
 {
-    if (size <= m_encoded.capacity())
-        return;
     constexpr qsizetype kMapped = qsizetype(32) << 20;
-    const qsizetype capacity = std::max({size, 2 * m_encoded.capacity(), qsizetype(4096)});
-    if (m_encoded.capacity() >= kMapped) {
-        m_encoded.reserve(capacity);
-        return;
+    const qsizetype capacity = exact ? size : std::max({size, 2 * m_encoded.size(), qsizetype(4096)});
+    if (m_encoded.size() >= kMapped) {
+        m_encoded.resize(capacity);
+    } else {
+        QByteArray grown(capacity, Qt::Uninitialized);
+        if (m_used > 0) {
+            std::memcpy(grown.data(), m_encodedData, size_t(m_used));
+            explicit_bzero(m_encodedData, size_t(m_used)); // the writer's own block, never shared
+        }
+        m_encoded.swap(grown);
     }
-    QByteArray grown;
-    grown.reserve(capacity);
-    grown.append(m_encoded.constData(), m_encoded.size());
-    explicit_bzero(m_encoded.data(), size_t(m_encoded.size())); // the writer's own block, never shared
-    m_encoded.swap(grown);
-}
-
-char* BinaryPlistWriter::appendEncoded(qsizetype size)
-{
-    const qsizetype at = m_encoded.size();
-    reserveEncoded(at + size);
-    m_encoded.resize(at + size);
-    return m_encoded.data() + at;
+    m_encodedData = m_encoded.data();
 }
 
 BinaryPlistWriter::Index BinaryPlistWriter::addEncoded(const char* bytes, qsizetype size)
 {
-    m_entries.push_back(Entry{quint64(m_encoded.size()), quint64(size)});
-    std::memcpy(appendEncoded(size), bytes, size_t(size));
-    return static_cast<Index>(m_entries.size() - 1);
-}
-
-BinaryPlistWriter::Index BinaryPlistWriter::addEntry(quint8 marker, quint64 start, std::size_t count)
-{
-    m_entries.push_back(Entry{start, quint64(count) | (quint64(marker) << 56)});
-    return static_cast<Index>(m_entries.size() - 1);
+    char* out = nullptr;
+    const Index i = newEncoded(size, out);
+    std::memcpy(out, bytes, size_t(size));
+    return i;
 }
 
 BinaryPlistWriter::Index BinaryPlistWriter::addUniqueScalar(int kind, quint64 bits, const char* bytes, qsizetype size)
@@ -461,21 +510,19 @@ BinaryPlistWriter::Index BinaryPlistWriter::addData(const QByteArray& data)
         if (const quint64* found = m_longDataIndex.find(data))
             return Index(*found);
         m_largeData.push_back(data);
-        i = addEntry(0x4, m_largeData.size() - 1, std::size_t(data.size()));
+        m_entries.push_back(entry(LargeData, m_largeData.size() - 1));
+        i = static_cast<Index>(m_entries.size() - 1);
         m_longDataIndex.insert(data, i);
         return i;
     }
     const auto found = m_dataIndex.constFind(data);
     if (found != m_dataIndex.constEnd())
         return *found;
-    {
-        char header[10];
-        const qsizetype n = encodeHeader(header, 0x4, quint64(data.size()));
-        i = addEncoded(header, n);
-        if (!data.isEmpty())
-            std::memcpy(appendEncoded(data.size()), data.constData(), size_t(data.size()));
-        m_entries.back().sizeAndMarker += quint64(data.size());
-    }
+    char* out = encodedTail(kMaxHeaderSize + data.size());
+    const qsizetype header = encodeHeader(out, 0x4, quint64(data.size()));
+    if (!data.isEmpty())
+        std::memcpy(out + header, data.constData(), size_t(data.size()));
+    i = takeEncoded(header + data.size());
     m_dataIndex.insert(data, i);
     return i;
 }
@@ -491,18 +538,30 @@ BinaryPlistWriter::Index BinaryPlistWriter::addString(const QString& string, boo
         if (found != m_stringIndex.constEnd())
             return *found;
     }
-    const bool ascii = isAscii(string);
+    const qsizetype n = string.size();
     Index i = 0;
-    if (string.size() * (ascii ? 1 : 2) >= kByReference) {
+    if (n >= kByReference || (2 * n >= kByReference && !isAscii(string))) {
         m_largeStrings.push_back(string);
-        i = addEntry(ascii ? 0x5 : 0x6, m_largeStrings.size() - 1, std::size_t(string.size()));
+        m_entries.push_back(entry(isAscii(string) ? LargeAscii : LargeUtf16, m_largeStrings.size() - 1));
+        i = static_cast<Index>(m_entries.size() - 1);
     } else {
-        char header[10];
-        const qsizetype n = encodeHeader(header, ascii ? 0x5 : 0x6, quint64(string.size()));
-        i = addEncoded(header, n);
-        const qsizetype bytes = ascii ? string.size() : 2 * string.size();
-        encodeCharacters(appendEncoded(bytes), string, ascii);
-        m_entries.back().sizeAndMarker += quint64(bytes);
+        // Written as ASCII while it is read; rewritten as UTF-16, whose
+        // header differs only in its marker, if it is not ASCII.
+        char* out = encodedTail(kMaxHeaderSize + 2 * n);
+        const qsizetype header = encodeHeader(out, 0x5, quint64(n));
+        const char16_t* units = reinterpret_cast<const char16_t*>(string.utf16());
+        char16_t seen = 0;
+        for (qsizetype k = 0; k < n; ++k) {
+            seen |= units[k];
+            out[header + k] = static_cast<char>(units[k]);
+        }
+        if (seen < 0x80) {
+            i = takeEncoded(header + n);
+        } else {
+            out[0] = static_cast<char>((out[0] & 0x0F) | 0x60);
+            qToBigEndian<char16_t>(units, n, out + header);
+            i = takeEncoded(header + 2 * n);
+        }
     }
     if (unique && isLong)
         m_longStringIndex.insert(string, i);
@@ -513,21 +572,30 @@ BinaryPlistWriter::Index BinaryPlistWriter::addString(const QString& string, boo
 
 bool BinaryPlistWriter::stringEquals(Index index, const QString& string) const
 {
-    if (index >= quint64(m_entries.size()))
+    if (index >= m_entries.size())
         return false;
-    const Entry& e = m_entries[index];
-    if (e.marker() == 0x5 || e.marker() == 0x6)
-        return m_largeStrings[e.start] == string;
-    if (e.marker() != 0)
+    const quint64 e = m_entries[index];
+    if (keptOf(e) == LargeAscii || keptOf(e) == LargeUtf16)
+        return m_largeStrings[placeOf(e)] == string;
+    if (keptOf(e) != Encoded)
         return false;
-    const char* p = m_encoded.constData() + e.start;
+    const char* p = m_encodedData + placeOf(e);
     const quint8 marker = quint8(p[0]);
     if ((marker >> 4) != 0x5 && (marker >> 4) != 0x6)
         return false;
-    const qsizetype header = headerSize(quint64(string.size()));
-    const bool utf16 = (marker >> 4) == 0x6;
-    if (e.size() != quint64(header + string.size() * (utf16 ? 2 : 1)))
+    // The count, in the marker or in the integer after it, as encodeHeader wrote it.
+    quint64 count = marker & 0x0F;
+    qsizetype header = 1;
+    if (count == 0x0F) {
+        const int width = 1 << (quint8(p[1]) & 0x0F);
+        count = 0;
+        for (int k = 0; k < width; ++k)
+            count = count << 8 | quint8(p[2 + k]);
+        header = 2 + width;
+    }
+    if (count != quint64(string.size()))
         return false;
+    const bool utf16 = (marker >> 4) == 0x6;
     p += header;
     for (qsizetype k = 0; k < string.size(); ++k) {
         const char16_t c = string.at(k).unicode();
@@ -542,10 +610,11 @@ BinaryPlistWriter::Index BinaryPlistWriter::addUid(quint64 uid)
 {
     const auto encode = [&] {
         const int size = bytesFor(uid);
-        char bytes[9];
-        bytes[0] = static_cast<char>(0x80 | (size - 1));
-        putBigEndian(bytes + 1, uid, size);
-        return addEncoded(bytes, 1 + size);
+        char* out = nullptr;
+        const Index i = newEncoded(1 + size, out);
+        out[0] = static_cast<char>(0x80 | (size - 1));
+        putBigEndian(out + 1, uid, size);
+        return i;
     };
     // Archives number their objects densely from 0: a vector serves them. It
     // grows only as far as the objects written so far could reach, so that a
@@ -596,35 +665,51 @@ bool BinaryPlistWriter::addScalar(const Value& v, Index& out)
     }
 }
 
-BinaryPlistWriter::Index BinaryPlistWriter::addArray(const std::vector<Index>& elements)
+BinaryPlistWriter::Index BinaryPlistWriter::addContainer(Kept kept, std::size_t count, std::span<const Index> first,
+                                                         std::span<const Index> second)
 {
-    const Index i = addEntry(0xA, quint64(m_refs.size()), elements.size());
-    appendRefs(m_refs, elements);
-    return i;
+    if (count > std::numeric_limits<Index>::max())
+        throw std::length_error("property list container too large");
+    m_entries.push_back(entry(kept, m_refs.size()));
+    Index* refs = m_refs.append(1 + first.size() + second.size());
+    refs[0] = Index(count);
+    std::copy(first.begin(), first.end(), refs + 1);
+    std::copy(second.begin(), second.end(), refs + 1 + first.size());
+    return static_cast<Index>(m_entries.size() - 1);
 }
 
-BinaryPlistWriter::Index BinaryPlistWriter::addDict(const std::vector<Index>& keys, const std::vector<Index>& values)
+BinaryPlistWriter::Index BinaryPlistWriter::addArray(std::span<const Index> elements)
 {
-    const Index i = addEntry(0xD, quint64(m_refs.size()), keys.size());
-    appendRefs(m_refs, keys);
-    appendRefs(m_refs, values);
-    return i;
+    return addContainer(ArrayRefs, elements.size(), elements, {});
 }
 
-// The bytes an object takes in the file.
-quint64 BinaryPlistWriter::finalSize(const Entry& e, int refSize) const
+BinaryPlistWriter::Index BinaryPlistWriter::addDict(std::span<const Index> keys, std::span<const Index> values)
 {
-    switch (e.marker()) {
-    case 0:
-        return e.size();
-    case 0x4:
-    case 0x5:
-        return quint64(headerSize(e.size())) + e.size();
-    case 0x6:
-        return quint64(headerSize(e.size())) + 2 * e.size();
-    default:
-        return quint64(headerSize(e.size())) + e.size() * quint64(refSize) * (e.marker() == 0xD ? 2 : 1);
+    return addContainer(DictRefs, keys.size(), keys, values.first(keys.size()));
+}
+
+// The bytes an object other than an encoded one takes in the file.
+quint64 BinaryPlistWriter::finalSize(quint64 e, int refSize) const
+{
+    switch (keptOf(e)) {
+    case LargeData: {
+        const quint64 n = quint64(m_largeData[placeOf(e)].size());
+        return quint64(headerSize(n)) + n;
     }
+    case LargeAscii:
+    case LargeUtf16: {
+        const quint64 n = quint64(m_largeStrings[placeOf(e)].size());
+        return quint64(headerSize(n)) + n * (keptOf(e) == LargeUtf16 ? 2 : 1);
+    }
+    case ArrayRefs:
+    case DictRefs: {
+        const quint64 n = m_refs[placeOf(e)];
+        return quint64(headerSize(n)) + n * quint64(refSize) * (keptOf(e) == DictRefs ? 2 : 1);
+    }
+    case Encoded:
+        break;
+    }
+    return 0;
 }
 
 QByteArray BinaryPlistWriter::finish(Index top)
@@ -643,50 +728,65 @@ QByteArray BinaryPlistWriter::finish(Index top)
     const quint64 objectCount = quint64(m_entries.size());
     const int refSize = bytesFor(objectCount == 0 ? 0 : objectCount - 1);
     // The size of everything before the offset table, then of the table.
-    quint64 tableOffset = kMagicSize;
-    for (const Entry& e : std::as_const(m_entries))
-        tableOffset += finalSize(e, refSize);
+    // Encoded objects take just the bytes they were collected in.
+    quint64 tableOffset = kMagicSize + quint64(m_used);
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        if (keptOf(m_entries[i]) != Encoded)
+            tableOffset += finalSize(m_entries[i], refSize);
+    }
     const int offsetSize = bytesFor(tableOffset);
     const quint64 total = tableOffset + objectCount * quint64(offsetSize) + kTrailerSize;
 
     // Each object goes to its place from the last to the first. A scalar's
     // place lies at or after where its bytes were collected, and past the
     // bytes of every scalar before it, so that none is overwritten unread.
-    reserveEncoded(qsizetype(total));
+    if (m_encoded.size() < qsizetype(total))
+        growEncoded(qsizetype(total), true);
     QByteArray out = std::move(m_encoded);
     m_encoded = QByteArray();
+    m_encodedData = nullptr;
     out.resize(qsizetype(total));
     char* p = out.data();
     char* table = p + tableOffset;
     quint64 at = tableOffset;
-    for (qsizetype i = m_entries.size() - 1; i >= 0; --i) {
-        const Entry& e = m_entries[i];
-        at -= finalSize(e, refSize);
-        putBigEndian(table + i * offsetSize, at, offsetSize);
-        char* object = p + at;
-        switch (e.marker()) {
-        case 0:
-            std::memmove(object, p + e.start, e.size());
+    quint64 encodedEnd = quint64(m_used); // of the encoded object after the one at hand
+    for (std::size_t i = objectCount; i-- > 0;) {
+        const quint64 e = m_entries[i];
+        const quint64 place = placeOf(e);
+        switch (keptOf(e)) {
+        case Encoded: {
+            const quint64 size = encodedEnd - place;
+            encodedEnd = place;
+            at -= size;
+            moveObject(p + at, p + place, size);
             break;
-        case 0x4: {
-            const QByteArray& data = m_largeData[e.start];
-            object += encodeHeader(object, 0x4, e.size());
+        }
+        case LargeData: {
+            at -= finalSize(e, refSize);
+            const QByteArray& data = m_largeData[place];
+            char* object = p + at + encodeHeader(p + at, 0x4, quint64(data.size()));
             std::memcpy(object, data.constData(), size_t(data.size()));
             break;
         }
-        case 0x5:
-        case 0x6:
-            object += encodeHeader(object, e.marker(), e.size());
-            encodeCharacters(object, m_largeStrings[e.start], e.marker() == 0x5);
+        case LargeAscii:
+        case LargeUtf16: {
+            at -= finalSize(e, refSize);
+            const QString& string = m_largeStrings[place];
+            const bool ascii = keptOf(e) == LargeAscii;
+            char* object = p + at + encodeHeader(p + at, ascii ? 0x5 : 0x6, quint64(string.size()));
+            encodeCharacters(object, string, ascii);
             break;
-        default: {
-            object += encodeHeader(object, e.marker(), e.size());
-            const quint64 refs = e.size() * (e.marker() == 0xD ? 2 : 1);
-            for (quint64 k = 0; k < refs; ++k, object += refSize)
-                putBigEndian(object, m_refs[qsizetype(e.start + k)], refSize);
+        }
+        case ArrayRefs:
+        case DictRefs: {
+            at -= finalSize(e, refSize);
+            const quint64 count = m_refs[place];
+            char* object = p + at + encodeHeader(p + at, keptOf(e) == DictRefs ? 0xD : 0xA, count);
+            putReferences(object, m_refs.data() + place + 1, count * (keptOf(e) == DictRefs ? 2 : 1), refSize);
             break;
         }
         }
+        putBigEndian(table + i * std::size_t(offsetSize), at, offsetSize);
     }
     std::memcpy(p, kMagic, kMagicSize);
     char* trailer = table + objectCount * quint64(offsetSize);
@@ -697,8 +797,9 @@ QByteArray BinaryPlistWriter::finish(Index top)
     putBigEndian(trailer + 16, top, 8);
     putBigEndian(trailer + 24, tableOffset, 8);
 
-    m_entries = {};
-    m_refs = {};
+    m_used = 0;
+    m_entries.release();
+    m_refs.release();
     m_largeData = {};
     m_largeStrings = {};
     return out;

@@ -15,6 +15,10 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+#include <span>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -110,6 +114,59 @@ private:
     std::unordered_multimap<std::size_t, std::pair<Text, quint64>> m_values;
 };
 
+// A growing list of plain values: one check per push, no construction of
+// the unused capacity. It grows by reallocation, which moves a large block's
+// pages rather than copying them. For numbers and offsets, not for content.
+template <typename T>
+class PodList {
+public:
+    PodList() = default;
+    ~PodList() { std::free(m_data); }
+    PodList(const PodList&) = delete;
+    PodList& operator=(const PodList&) = delete;
+
+    std::size_t size() const { return m_size; }
+    T& operator[](std::size_t i) { return m_data[i]; }
+    const T& operator[](std::size_t i) const { return m_data[i]; }
+    const T* data() const { return m_data; }
+    void push_back(T v)
+    {
+        if (m_size == m_capacity)
+            grow(1);
+        m_data[m_size++] = v;
+    }
+    // `n` more values at the end, left for the caller to set.
+    T* append(std::size_t n)
+    {
+        if (m_capacity - m_size < n)
+            grow(n);
+        T* p = m_data + m_size;
+        m_size += n;
+        return p;
+    }
+    void release()
+    {
+        std::free(m_data);
+        m_data = nullptr;
+        m_size = m_capacity = 0;
+    }
+
+private:
+    void grow(std::size_t n)
+    {
+        const std::size_t capacity = std::max({m_size + n, 2 * m_capacity, std::size_t(1024)});
+        T* grown = static_cast<T*>(std::realloc(m_data, capacity * sizeof(T)));
+        if (!grown)
+            throw std::bad_alloc();
+        m_data = grown;
+        m_capacity = capacity;
+    }
+
+    T* m_data = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+};
+
 // Collects objects and writes them as a binary property list. Scalars are
 // encoded as they are added and stored once per distinct value; containers
 // refer to objects by index and are laid out at the end, when the width of a
@@ -117,6 +174,11 @@ private:
 class BinaryPlistWriter {
 public:
     using Index = quint32;
+
+    BinaryPlistWriter() = default;
+    ~BinaryPlistWriter();
+    BinaryPlistWriter(const BinaryPlistWriter&) = delete;
+    BinaryPlistWriter& operator=(const BinaryPlistWriter&) = delete;
 
     Index addBool(bool b);
     Index addInt(qint64 i);
@@ -132,36 +194,61 @@ public:
     bool stringEquals(Index index, const QString& string) const;
     // Strings, byte strings, numbers and dates; false for any other kind.
     bool addScalar(const Value& v, Index& out);
-    Index addArray(const std::vector<Index>& elements);
-    Index addDict(const std::vector<Index>& keys, const std::vector<Index>& values);
+    Index addArray(std::span<const Index> elements);
+    Index addDict(std::span<const Index> keys, std::span<const Index> values); // of one length
 
     // The whole file with `top` as its root object. The file is laid out in
     // the buffer the scalars were collected in, which leaves the writer empty.
     QByteArray finish(Index top);
 
 private:
-    struct Entry {
-        quint64 start; // in m_encoded, m_refs, m_largeData or m_largeStrings
-        // Bytes of a scalar, code units of a string, elements of an array or
-        // pairs of a dictionary in the low 56 bits; above them 0 for a scalar
-        // in m_encoded, else the marker its object is written with (0x4 data,
-        // 0x5 ASCII and 0x6 UTF-16 strings kept by reference, 0xA, 0xD).
-        quint64 sizeAndMarker;
-        quint64 size() const { return sizeAndMarker & ((1ULL << 56) - 1); }
-        quint8 marker() const { return quint8(sizeAndMarker >> 56); }
+    // What each object is, in one word: where it is kept (above the low three
+    // bits) and how (in them).
+    enum Kept : quint8 {
+        Encoded, // its bytes in m_encoded, up to where the next encoded object's begin
+        LargeData, // in m_largeData
+        LargeAscii, // in m_largeStrings, written as ASCII
+        LargeUtf16, // in m_largeStrings, written as UTF-16
+        ArrayRefs, // in m_refs: the count, then the references
+        DictRefs, // in m_refs: the count of pairs, the keys, then the values
     };
-    void reserveEncoded(qsizetype size);
-    char* appendEncoded(qsizetype size); // `size` more bytes at the end of m_encoded
+    static quint64 entry(Kept kept, quint64 at) { return at << 3 | kept; }
+    static Kept keptOf(quint64 entry) { return Kept(entry & 7); }
+    static quint64 placeOf(quint64 entry) { return entry >> 3; }
+
+    // Room for `size` more bytes at the end of m_encoded, not yet taken.
+    char* encodedTail(qsizetype size)
+    {
+        if (m_encoded.size() - m_used < size)
+            growEncoded(m_used + size, false);
+        return m_encodedData + m_used;
+    }
+    // A new encoded object of `size` bytes, which the caller writes at `out`.
+    Index newEncoded(qsizetype size, char*& out)
+    {
+        out = encodedTail(size);
+        return takeEncoded(size);
+    }
+    // The object begun at the end of m_encoded, `size` bytes long.
+    Index takeEncoded(qsizetype size)
+    {
+        m_entries.push_back(entry(Encoded, quint64(m_used)));
+        m_used += size;
+        return static_cast<Index>(m_entries.size() - 1);
+    }
+    void growEncoded(qsizetype size, bool exact);
     Index addEncoded(const char* bytes, qsizetype size);
     Index addUniqueScalar(int kind, quint64 bits, const char* bytes, qsizetype size);
-    Index addEntry(quint8 marker, quint64 start, std::size_t count);
-    quint64 finalSize(const Entry& e, int refSize) const;
+    Index addContainer(Kept kept, std::size_t count, std::span<const Index> first, std::span<const Index> second);
+    quint64 finalSize(quint64 entry, int refSize) const; // of any object not Encoded
 
-    // Lists that grow by reallocation, which moves large blocks without
-    // copying them, rather than by allocating anew beside the old block.
-    QList<Entry> m_entries;
-    QList<Index> m_refs;
-    QByteArray m_encoded; // the bytes of every scalar not kept by reference, in order
+    PodList<quint64> m_entries; // one for each object, in order
+    PodList<Index> m_refs;
+    // The bytes of every scalar not kept by reference, in order: the first
+    // m_used of them. Its size is its capacity.
+    QByteArray m_encoded;
+    char* m_encodedData = nullptr;
+    qsizetype m_used = 0;
     // Long byte strings and strings are not copied: they are written from
     // the values themselves when the file is laid out.
     std::vector<QByteArray> m_largeData;

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <new>
+#include <span>
 
 #include <sys/mman.h>
 
@@ -275,6 +276,7 @@ private:
         m_identityUids = {};
         m_strings.clear();
         m_valueHashes = {};
+        m_refs = {};
         m_dataUids = {};
         m_longStrings = {};
         m_longData = {};
@@ -354,12 +356,15 @@ private:
     // objects are numbered the same by every compiler.
     Index object(std::initializer_list<std::pair<Index, Index>> pairs)
     {
-        std::vector<Index> keys, values;
+        constexpr std::size_t kMost = 4;
+        std::array<Index, kMost> keys, values;
+        std::size_t n = 0;
         for (const auto& [k, v] : pairs) {
-            keys.push_back(k);
-            values.push_back(v);
+            keys[n] = k;
+            values[n] = v;
+            ++n;
         }
-        return m_plist.addDict(keys, values);
+        return m_plist.addDict(std::span(keys).first(n), std::span(values).first(n));
     }
 
     // Equal strings are stored once. The keys of many records share their
@@ -499,9 +504,10 @@ private:
 
     bool encodeDictionary(const Dictionary& d, int depth, Index& out, QString* error)
     {
-        std::vector<Index> keys, objects;
-        keys.reserve(std::size_t(d.count()));
-        objects.reserve(std::size_t(d.count()));
+        // The references to the keys, then to the values, kept past those of
+        // the collections this one is inside, and dropped when it is done.
+        const std::size_t refs = m_refs.size();
+        const auto dropRefs = qScopeGuard([&] { m_refs.resize(refs); });
         // The hashes of the short string values, their slots loading while
         // the keys are stored. Kept past those of the dictionaries this one
         // is inside, and dropped when it is done.
@@ -516,7 +522,7 @@ private:
             m_valueHashes.push_back(hash);
         }
         for (const auto& [k, v] : d)
-            keys.push_back(uidRef(stringUid(k)));
+            m_refs.push_back(uidRef(stringUid(k)));
         std::size_t i = 0;
         for (const auto& [k, v] : d) {
             Index valueRef;
@@ -525,20 +531,21 @@ private:
             } else if (!encodeElement(v, depth + 1, valueRef, error)) {
                 return false;
             }
-            objects.push_back(valueRef);
+            m_refs.push_back(valueRef);
             ++i;
         }
+        const std::span<const Index> both(m_refs.data() + refs, 2 * i);
         const quint64 cls = knownClassUid(KnownClass::Dictionary);
-        out = object({{key(Key::Keys), m_plist.addArray(keys)},
-                      {key(Key::Objects), m_plist.addArray(objects)},
+        out = object({{key(Key::Keys), m_plist.addArray(both.first(i))},
+                      {key(Key::Objects), m_plist.addArray(both.last(i))},
                       {key(Key::Class), uidRef(cls)}});
         return true;
     }
 
     bool encodeArray(const Array& a, int depth, Index& out, QString* error)
     {
-        std::vector<Index> objects;
-        objects.reserve(std::size_t(a.count()));
+        const std::size_t refs = m_refs.size();
+        const auto dropRefs = qScopeGuard([&] { m_refs.resize(refs); });
         const bool substituted = depth == 0 && m_substitute;
         for (const Value& v : a) {
             Index ref;
@@ -552,10 +559,11 @@ private:
             } else if (!encodeElement(v, depth + 1, ref, error)) {
                 return false;
             }
-            objects.push_back(ref);
+            m_refs.push_back(ref);
         }
         const quint64 cls = knownClassUid(KnownClass::Array);
-        out = object({{key(Key::Objects), m_plist.addArray(objects)}, {key(Key::Class), uidRef(cls)}});
+        const std::span<const Index> elements(m_refs.data() + refs, m_refs.size() - refs);
+        out = object({{key(Key::Objects), m_plist.addArray(elements)}, {key(Key::Class), uidRef(cls)}});
         return true;
     }
 
@@ -632,6 +640,7 @@ private:
     QHash<const void*, quint64> m_identityUids;
     StringTable m_strings;
     std::vector<quint32> m_valueHashes; // of the dictionaries being stored, outermost first
+    std::vector<Index> m_refs; // of the collections being stored, outermost first
     struct RecentString {
         const QChar* data = nullptr; // alive as long as the value being archived
         qsizetype size = 0;
