@@ -180,7 +180,15 @@ private:
 // a hash of strings for the millions of values of a large archive.
 class StringTable {
 public:
-    static quint32 hashOf(const QString& s) { return quint32(qHash(s, 0x9E3779B97F4A7C15ULL)); }
+    // The high half of the hash mixed with the low one: the low 32 bits of
+    // Qt's string hash alone repeat far more often than chance for short
+    // texts that differ in a few characters (one in fifteen of "v1.1" to
+    // "v99999.19"), and each repeat costs a comparison of the texts.
+    static quint32 hashOf(const QString& s)
+    {
+        constexpr quint64 kMix = 0x9E3779B97F4A7C15ULL;
+        return quint32((quint64(qHash(s, kMix)) * kMix) >> 32);
+    }
 
     // Starts loading the slot a string's search begins at. The slots are met
     // at random, each a miss of the caches: a record's strings are announced
@@ -203,6 +211,20 @@ public:
         if (++m_count * 2 > m_slots.size())
             grow();
         return uid;
+    }
+
+    // Room for `count` strings before the table first grows, while it is
+    // empty: each growth moves every string found so far.
+    void reserve(std::size_t count)
+    {
+        constexpr std::size_t kMostSlots = std::size_t(1) << 24;
+        std::size_t size = m_slots.size();
+        while (count * 2 > size && size < kMostSlots)
+            size *= 2;
+        if (m_count == 0 && size > m_slots.size()) {
+            SlotTable<Slot> larger(size);
+            larger.swap(m_slots);
+        }
     }
 
     // Forgets every string, and gives back the slots' memory.
@@ -253,6 +275,12 @@ public:
     bool encodeRoot(const Value& root, QByteArray& out, QString* error)
     {
         m_objects.push_back(m_plist.addString(QStringLiteral("$null")));
+        // An array of records holds about as many strings as the first has
+        // values for each of them; half of that is room that is never wasted.
+        if (const ArrayRef records = root.array(); records && records->count() > 0) {
+            if (const Dictionary* first = records->objects().front().dictionaryIfDictionary())
+                m_strings.reserve(std::size_t(records->count()) * std::size_t(first->count()) / 2);
+        }
         quint64 rootUid = 0;
         if (!root.isNull() && !encode(root, 0, rootUid, error))
             return false;
@@ -465,9 +493,19 @@ private:
             break;
         }
 
-        const void* identity = v.isDictionary() ? static_cast<const void*>(v.dictionary().get())
-            : v.isArray()                        ? static_cast<const void*>(v.array().get())
-                                                 : static_cast<const void*>(v.color().get());
+        std::shared_ptr<const void> held;
+        if (v.isDictionary())
+            held = v.dictionary();
+        else if (v.isArray())
+            held = v.array();
+        else
+            held = v.color();
+        // An object held by this value alone (the one count beyond it is
+        // `held`) is met once and can be in no cycle but through an object
+        // held twice, which is remembered: it needs no entry. So go most records.
+        if (held.use_count() <= 2)
+            return encodeContents(v, depth, uid, error);
+        const void* identity = held.get();
         const auto seen = m_identityUids.constFind(identity);
         if (seen != m_identityUids.constEnd()) {
             if (*seen == kInProgress)
@@ -542,12 +580,44 @@ private:
         return true;
     }
 
+    // The records of a large array lie apart in memory, each a dictionary,
+    // its values and their texts: each a miss of the caches. Before element
+    // `n` is stored, the later ones are brought in a stage a step: the
+    // dictionary of the fourth after it, the values of the second, the texts
+    // of the next, so that their loads overlap the work rather than wait.
+    static void prefetchAhead(const std::vector<Value>& elements, std::size_t n)
+    {
+        if (n + 4 < elements.size()) {
+            if (const Dictionary* d = elements[n + 4].dictionaryIfDictionary())
+                __builtin_prefetch(d);
+        }
+        if (n + 2 < elements.size()) {
+            if (const Dictionary* d = elements[n + 2].dictionaryIfDictionary(); d && d->count() > 0) {
+                const char* values = reinterpret_cast<const char*>(&(*d->begin()).second);
+                const std::size_t bytes = std::size_t(d->count()) * sizeof(Value);
+                for (std::size_t at = 0; at < bytes; at += 64)
+                    __builtin_prefetch(values + at);
+            }
+        }
+        if (n + 1 < elements.size()) {
+            if (const Dictionary* d = elements[n + 1].dictionaryIfDictionary()) {
+                for (const auto& [k, v] : *d) {
+                    if (const QString* text = v.stringIfString())
+                        __builtin_prefetch(text->constData());
+                }
+            }
+        }
+    }
+
     bool encodeArray(const Array& a, int depth, Index& out, QString* error)
     {
         const std::size_t refs = m_refs.size();
         const auto dropRefs = qScopeGuard([&] { m_refs.resize(refs); });
         const bool substituted = depth == 0 && m_substitute;
-        for (const Value& v : a) {
+        const std::vector<Value>& elements = a.objects();
+        for (std::size_t n = 0; n < elements.size(); ++n) {
+            prefetchAhead(elements, n);
+            const Value& v = elements[n];
             Index ref;
             const Value substitute = substituted && v.isDictionary() ? Value(m_substitute(v.dictionary())) : Value();
             if (substitute.isDictionary()) {
@@ -562,8 +632,8 @@ private:
             m_refs.push_back(ref);
         }
         const quint64 cls = knownClassUid(KnownClass::Array);
-        const std::span<const Index> elements(m_refs.data() + refs, m_refs.size() - refs);
-        out = object({{key(Key::Objects), m_plist.addArray(elements)}, {key(Key::Class), uidRef(cls)}});
+        const std::span<const Index> stored(m_refs.data() + refs, m_refs.size() - refs);
+        out = object({{key(Key::Objects), m_plist.addArray(stored)}, {key(Key::Class), uidRef(cls)}});
         return true;
     }
 

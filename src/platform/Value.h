@@ -90,6 +90,11 @@ public:
 
     QString stringValue() const; // a string itself, a number's description, else empty
     const QString* stringIfString() const { return std::get_if<QString>(&m_value); } // null for other kinds
+    const Dictionary* dictionaryIfDictionary() const // null for other kinds; no count taken
+    {
+        const DictionaryRef* d = std::get_if<DictionaryRef>(&m_value);
+        return d ? d->get() : nullptr;
+    }
     QByteArray dataValue() const; // a byte string, else empty
     double dateValue() const; // seconds since 2001-01-01 UTC of a date, else 0
     DictionaryRef dictionary() const; // null when another kind
