@@ -393,6 +393,36 @@ qsizetype encodeHeader(char* out, quint8 high, quint64 count)
 }
 
 qsizetype headerSize(quint64 count) { return count < 15 ? 1 : 2 + bytesFor(count); }
+
+// The length of an object as the writer encodes scalars, from its bytes.
+quint64 encodedSize(const char* object)
+{
+    const quint8 marker = quint8(object[0]);
+    const quint8 low = marker & 0x0F;
+    switch (marker >> 4) {
+    case 0x0: // false, true
+        return 1;
+    case 0x1: // integers of 1 to 16 bytes
+        return 1 + (quint64(1) << low);
+    case 0x2: // reals and dates of 8 bytes
+    case 0x3:
+        return 9;
+    case 0x4:
+    case 0x5:
+    case 0x6: {
+        const quint64 unit = (marker >> 4) == 0x6 ? 2 : 1;
+        if (low != 0x0F)
+            return 1 + low * unit;
+        const int width = 1 << (quint8(object[1]) & 0x0F);
+        quint64 count = 0;
+        for (int k = 0; k < width; ++k)
+            count = count << 8 | quint8(object[2 + k]);
+        return quint64(2 + width) + count * unit;
+    }
+    default: // 0x8: UIDs of 1 to 8 bytes
+        return 2 + quint64(low);
+    }
+}
 constexpr qsizetype kMaxHeaderSize = 10;
 
 // Byte strings and strings from this size on are kept by reference.
@@ -510,8 +540,7 @@ BinaryPlistWriter::Index BinaryPlistWriter::addData(const QByteArray& data)
         if (const quint64* found = m_longDataIndex.find(data))
             return Index(*found);
         m_largeData.push_back(data);
-        m_entries.push_back(entry(LargeData, m_largeData.size() - 1));
-        i = static_cast<Index>(m_entries.size() - 1);
+        i = addEntry(LargeData, m_largeData.size() - 1);
         m_longDataIndex.insert(data, i);
         return i;
     }
@@ -542,8 +571,7 @@ BinaryPlistWriter::Index BinaryPlistWriter::addString(const QString& string, boo
     Index i = 0;
     if (n >= kByReference || (2 * n >= kByReference && !isAscii(string))) {
         m_largeStrings.push_back(string);
-        m_entries.push_back(entry(isAscii(string) ? LargeAscii : LargeUtf16, m_largeStrings.size() - 1));
-        i = static_cast<Index>(m_entries.size() - 1);
+        i = addEntry(isAscii(string) ? LargeAscii : LargeUtf16, m_largeStrings.size() - 1);
     } else {
         // Written as ASCII while it is read; rewritten as UTF-16, whose
         // header differs only in its marker, if it is not ASCII.
@@ -572,14 +600,19 @@ BinaryPlistWriter::Index BinaryPlistWriter::addString(const QString& string, boo
 
 bool BinaryPlistWriter::stringEquals(Index index, const QString& string) const
 {
-    if (index >= m_entries.size())
+    if (index >= m_objectCount)
         return false;
-    const quint64 e = m_entries[index];
-    if (keptOf(e) == LargeAscii || keptOf(e) == LargeUtf16)
-        return m_largeStrings[placeOf(e)] == string;
-    if (keptOf(e) != Encoded)
+    // The entry of the object: the last that begins at or before it.
+    const Entry* entries = m_entries.data();
+    const Entry* e = std::upper_bound(entries, entries + m_entries.size(), index,
+                                      [](Index i, const Entry& entry) { return i < entry.first; }) - 1;
+    if (e->kept == LargeAscii || e->kept == LargeUtf16)
+        return m_largeStrings[e->place] == string;
+    if (e->kept != Encoded)
         return false;
-    const char* p = m_encodedData + placeOf(e);
+    const char* p = m_encodedData + e->place;
+    for (Index k = e->first; k < index; ++k)
+        p += encodedSize(p);
     const quint8 marker = quint8(p[0]);
     if ((marker >> 4) != 0x5 && (marker >> 4) != 0x6)
         return false;
@@ -620,7 +653,7 @@ BinaryPlistWriter::Index BinaryPlistWriter::addUid(quint64 uid)
     // grows only as far as the objects written so far could reach, so that a
     // number read from outside does not size it.
     constexpr quint64 kDenseLimit = 1ULL << 28;
-    if (uid < kDenseLimit && uid <= 2 * quint64(m_entries.size()) + 1024) {
+    if (uid < kDenseLimit && uid <= 2 * quint64(m_objectCount) + 1024) {
         if (uid >= m_uidIndex.size())
             m_uidIndex.resize(std::max<std::size_t>(uid + 1, m_uidIndex.size() * 2), std::numeric_limits<Index>::max());
         if (m_uidIndex[uid] == std::numeric_limits<Index>::max())
@@ -670,12 +703,12 @@ BinaryPlistWriter::Index BinaryPlistWriter::addContainer(Kept kept, std::size_t 
 {
     if (count > std::numeric_limits<Index>::max())
         throw std::length_error("property list container too large");
-    m_entries.push_back(entry(kept, m_refs.size()));
+    const Index i = addEntry(kept, m_refs.size());
     Index* refs = m_refs.append(1 + first.size() + second.size());
     refs[0] = Index(count);
     std::copy(first.begin(), first.end(), refs + 1);
     std::copy(second.begin(), second.end(), refs + 1 + first.size());
-    return static_cast<Index>(m_entries.size() - 1);
+    return i;
 }
 
 BinaryPlistWriter::Index BinaryPlistWriter::addArray(std::span<const Index> elements)
@@ -689,22 +722,22 @@ BinaryPlistWriter::Index BinaryPlistWriter::addDict(std::span<const Index> keys,
 }
 
 // The bytes an object other than an encoded one takes in the file.
-quint64 BinaryPlistWriter::finalSize(quint64 e, int refSize) const
+quint64 BinaryPlistWriter::finalSize(const Entry& e, int refSize) const
 {
-    switch (keptOf(e)) {
+    switch (e.kept) {
     case LargeData: {
-        const quint64 n = quint64(m_largeData[placeOf(e)].size());
+        const quint64 n = quint64(m_largeData[e.place].size());
         return quint64(headerSize(n)) + n;
     }
     case LargeAscii:
     case LargeUtf16: {
-        const quint64 n = quint64(m_largeStrings[placeOf(e)].size());
-        return quint64(headerSize(n)) + n * (keptOf(e) == LargeUtf16 ? 2 : 1);
+        const quint64 n = quint64(m_largeStrings[e.place].size());
+        return quint64(headerSize(n)) + n * (e.kept == LargeUtf16 ? 2 : 1);
     }
     case ArrayRefs:
     case DictRefs: {
-        const quint64 n = m_refs[placeOf(e)];
-        return quint64(headerSize(n)) + n * quint64(refSize) * (keptOf(e) == DictRefs ? 2 : 1);
+        const quint64 n = m_refs[e.place];
+        return quint64(headerSize(n)) + n * quint64(refSize) * (e.kept == DictRefs ? 2 : 1);
     }
     case Encoded:
         break;
@@ -725,21 +758,22 @@ QByteArray BinaryPlistWriter::finish(Index top)
     m_uidIndex = {};
     m_largeUidIndex = {};
 
-    const quint64 objectCount = quint64(m_entries.size());
+    const quint64 objectCount = m_objectCount;
     const int refSize = bytesFor(objectCount == 0 ? 0 : objectCount - 1);
     // The size of everything before the offset table, then of the table.
     // Encoded objects take just the bytes they were collected in.
     quint64 tableOffset = kMagicSize + quint64(m_used);
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        if (keptOf(m_entries[i]) != Encoded)
+        if (m_entries[i].kept != Encoded)
             tableOffset += finalSize(m_entries[i], refSize);
     }
     const int offsetSize = bytesFor(tableOffset);
     const quint64 total = tableOffset + objectCount * quint64(offsetSize) + kTrailerSize;
 
-    // Each object goes to its place from the last to the first. A scalar's
-    // place lies at or after where its bytes were collected, and past the
-    // bytes of every scalar before it, so that none is overwritten unread.
+    // Each entry's objects go to their place from the last to the first. A
+    // scalar's place lies at or after where its bytes were collected, and
+    // past the bytes of every scalar before it, so that none is overwritten
+    // unread.
     if (m_encoded.size() < qsizetype(total))
         growEncoded(qsizetype(total), true);
     QByteArray out = std::move(m_encoded);
@@ -749,21 +783,27 @@ QByteArray BinaryPlistWriter::finish(Index top)
     char* p = out.data();
     char* table = p + tableOffset;
     quint64 at = tableOffset;
-    quint64 encodedEnd = quint64(m_used); // of the encoded object after the one at hand
-    for (std::size_t i = objectCount; i-- > 0;) {
-        const quint64 e = m_entries[i];
-        const quint64 place = placeOf(e);
-        switch (keptOf(e)) {
+    quint64 encodedEnd = quint64(m_used); // of the encoded objects after the entry at hand
+    for (std::size_t i = m_entries.size(); i-- > 0;) {
+        const Entry& e = m_entries[i];
+        switch (e.kept) {
         case Encoded: {
-            const quint64 size = encodedEnd - place;
-            encodedEnd = place;
+            // Objects that follow one another move together, and are then
+            // read in order for where each begins.
+            const quint64 size = encodedEnd - e.place;
+            encodedEnd = e.place;
             at -= size;
-            moveObject(p + at, p + place, size);
-            break;
+            moveObject(p + at, p + e.place, size);
+            quint64 object = at;
+            for (Index k = 0; k < e.count; ++k) {
+                putBigEndian(table + std::size_t(e.first + k) * std::size_t(offsetSize), object, offsetSize);
+                object += encodedSize(p + object);
+            }
+            continue;
         }
         case LargeData: {
             at -= finalSize(e, refSize);
-            const QByteArray& data = m_largeData[place];
+            const QByteArray& data = m_largeData[e.place];
             char* object = p + at + encodeHeader(p + at, 0x4, quint64(data.size()));
             std::memcpy(object, data.constData(), size_t(data.size()));
             break;
@@ -771,8 +811,8 @@ QByteArray BinaryPlistWriter::finish(Index top)
         case LargeAscii:
         case LargeUtf16: {
             at -= finalSize(e, refSize);
-            const QString& string = m_largeStrings[place];
-            const bool ascii = keptOf(e) == LargeAscii;
+            const QString& string = m_largeStrings[e.place];
+            const bool ascii = e.kept == LargeAscii;
             char* object = p + at + encodeHeader(p + at, ascii ? 0x5 : 0x6, quint64(string.size()));
             encodeCharacters(object, string, ascii);
             break;
@@ -780,13 +820,13 @@ QByteArray BinaryPlistWriter::finish(Index top)
         case ArrayRefs:
         case DictRefs: {
             at -= finalSize(e, refSize);
-            const quint64 count = m_refs[place];
-            char* object = p + at + encodeHeader(p + at, keptOf(e) == DictRefs ? 0xD : 0xA, count);
-            putReferences(object, m_refs.data() + place + 1, count * (keptOf(e) == DictRefs ? 2 : 1), refSize);
+            const quint64 count = m_refs[e.place];
+            char* object = p + at + encodeHeader(p + at, e.kept == DictRefs ? 0xD : 0xA, count);
+            putReferences(object, m_refs.data() + e.place + 1, count * (e.kept == DictRefs ? 2 : 1), refSize);
             break;
         }
         }
-        putBigEndian(table + i * std::size_t(offsetSize), at, offsetSize);
+        putBigEndian(table + std::size_t(e.first) * std::size_t(offsetSize), at, offsetSize);
     }
     std::memcpy(p, kMagic, kMagicSize);
     char* trailer = table + objectCount * quint64(offsetSize);
@@ -798,6 +838,7 @@ QByteArray BinaryPlistWriter::finish(Index top)
     putBigEndian(trailer + 24, tableOffset, 8);
 
     m_used = 0;
+    m_objectCount = 0;
     m_entries.release();
     m_refs.release();
     m_largeData = {};

@@ -127,6 +127,7 @@ public:
 
     std::size_t size() const { return m_size; }
     T& operator[](std::size_t i) { return m_data[i]; }
+    T& back() { return m_data[m_size - 1]; }
     const T& operator[](std::size_t i) const { return m_data[i]; }
     const T* data() const { return m_data; }
     void push_back(T v)
@@ -202,19 +203,29 @@ public:
     QByteArray finish(Index top);
 
 private:
-    // What each object is, in one word: where it is kept (above the low three
-    // bits) and how (in them).
+    // What the objects are, in order: each object but the encoded ones has
+    // an entry of its own; encoded objects, whose bytes follow one another in
+    // m_encoded, share one for up to kRun of them.
     enum Kept : quint8 {
-        Encoded, // its bytes in m_encoded, up to where the next encoded object's begin
+        Encoded, // in m_encoded from the place on, each object as long as its marker tells
         LargeData, // in m_largeData
         LargeAscii, // in m_largeStrings, written as ASCII
         LargeUtf16, // in m_largeStrings, written as UTF-16
         ArrayRefs, // in m_refs: the count, then the references
         DictRefs, // in m_refs: the count of pairs, the keys, then the values
     };
-    static quint64 entry(Kept kept, quint64 at) { return at << 3 | kept; }
-    static Kept keptOf(quint64 entry) { return Kept(entry & 7); }
-    static quint64 placeOf(quint64 entry) { return entry >> 3; }
+    static constexpr quint32 kRun = 64;
+    struct Entry {
+        quint64 place; // in m_encoded, m_largeData, m_largeStrings or m_refs
+        Index first; // the number of its first object
+        quint16 count; // of objects: 1 unless Encoded
+        Kept kept;
+    };
+    Index addEntry(Kept kept, quint64 place)
+    {
+        m_entries.push_back(Entry{place, m_objectCount, 1, kept});
+        return m_objectCount++;
+    }
 
     // Room for `size` more bytes at the end of m_encoded, not yet taken.
     char* encodedTail(qsizetype size)
@@ -232,17 +243,21 @@ private:
     // The object begun at the end of m_encoded, `size` bytes long.
     Index takeEncoded(qsizetype size)
     {
-        m_entries.push_back(entry(Encoded, quint64(m_used)));
+        if (m_entries.size() > 0 && m_entries.back().kept == Encoded && m_entries.back().count < kRun)
+            ++m_entries.back().count;
+        else
+            m_entries.push_back(Entry{quint64(m_used), m_objectCount, 1, Encoded});
         m_used += size;
-        return static_cast<Index>(m_entries.size() - 1);
+        return m_objectCount++;
     }
     void growEncoded(qsizetype size, bool exact);
     Index addEncoded(const char* bytes, qsizetype size);
     Index addUniqueScalar(int kind, quint64 bits, const char* bytes, qsizetype size);
     Index addContainer(Kept kept, std::size_t count, std::span<const Index> first, std::span<const Index> second);
-    quint64 finalSize(quint64 entry, int refSize) const; // of any object not Encoded
+    quint64 finalSize(const Entry& e, int refSize) const; // of any object not Encoded
 
-    PodList<quint64> m_entries; // one for each object, in order
+    PodList<Entry> m_entries;
+    Index m_objectCount = 0;
     PodList<Index> m_refs;
     // The bytes of every scalar not kept by reference, in order: the first
     // m_used of them. Its size is its capacity.

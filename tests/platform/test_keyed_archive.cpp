@@ -279,6 +279,47 @@ TEST(KeyedArchiveRoundTrip, EveryKindComesBackExactly)
     EXPECT_EQ(named->fallback->colorSpace, 4);
 }
 
+// Strings met again in other copies of their text, among thousands of
+// objects of every encoded length: each is stored once, and every value
+// reads back as it was.
+TEST(KeyedArchiveRoundTrip, EqualStringsInSeparateCopiesAreStoredOnce)
+{
+    QStringList texts;
+    for (int i = 0; i < 3000; ++i) {
+        QString t = QString(i % 40, QLatin1Char('a' + i % 26)) + QString::number(i);
+        if (i % 7 == 0)
+            t += QStringLiteral("\u00e9\u4e2d"); // UTF-16 in the archive
+        texts << t;
+    }
+    ArrayRef all = Array::create();
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const QString& t : texts) {
+            // A new copy of the text each time, not a shared one.
+            all->addObject(Value(Dictionary::create({{"text", Value(QString(t.constData(), t.size()))},
+                                                     {"number", Value::int64(t.size())}})));
+        }
+    }
+    const QByteArray data = KeyedArchiver::archivedDataWithRootObject(Value(all));
+    const ArrayRef objects = PropertyList::propertyListWithData(data).valueForKey("$objects").array();
+    ASSERT_TRUE(objects);
+    QHash<QString, int> stored;
+    for (const Value& o : *objects) {
+        if (o.isString())
+            ++stored[o.stringValue()];
+    }
+    for (const QString& t : texts)
+        EXPECT_EQ(stored.value(t), 1) << t.toStdString();
+
+    const ArrayRef back = unarchiveOrFail(data).array();
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->count(), 2 * texts.size());
+    for (qsizetype i = 0; i < back->count(); ++i) {
+        const QString& t = texts[i % texts.size()];
+        EXPECT_EQ(back->objectAtIndex(i).valueForKey("text").stringValue(), t);
+        EXPECT_EQ(back->objectAtIndex(i).valueForKey("number").longLongValue(), t.size());
+    }
+}
+
 TEST(KeyedArchiveRoundTrip, RecordsWithTheSameKeysStayIndependent)
 {
     ArrayRef records = Array::create();
