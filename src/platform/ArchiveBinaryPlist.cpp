@@ -23,6 +23,21 @@ int bytesFor(quint64 value)
     return 8;
 }
 
+// Whether no byte has its high bit set, looked at eight bytes at a time.
+bool bytesAreAscii(const uchar* p, qsizetype n)
+{
+    quint64 bits = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word;
+        std::memcpy(&word, p + i, sizeof word);
+        bits |= word;
+    }
+    for (; i < n; ++i)
+        bits |= p[i];
+    return (bits & 0x8080808080808080ULL) == 0;
+}
+
 // log2 of a width of 1, 2, 4 or 8 bytes, as markers encode it.
 quint8 widthCode(int width) { return static_cast<quint8>(std::countr_zero(static_cast<unsigned>(width))); }
 
@@ -38,12 +53,14 @@ bool BinaryPlistReader::fail(QString* error, const QString& message) const
     return false;
 }
 
-quint64 BinaryPlistReader::readUnsigned(qsizetype at, int size) const
+bool BinaryPlistReader::referenceOutOfRange(QString* error) const
 {
-    quint64 value = 0;
-    for (int i = 0; i < size; ++i)
-        value = (value << 8) | m_bytes[at + i];
-    return value;
+    return fail(error, QStringLiteral("binary property list reference out of range"));
+}
+
+bool BinaryPlistReader::badReference(quint64 index, QString* error) const
+{
+    return fail(error, QStringLiteral("binary property list refers to object %1 of %2").arg(index).arg(m_objectCount));
 }
 
 bool BinaryPlistReader::open(const QByteArray& data, QString* error)
@@ -81,7 +98,7 @@ bool BinaryPlistReader::open(const QByteArray& data, QString* error)
 bool BinaryPlistReader::object(quint64 index, Object& out, QString* error) const
 {
     if (index >= m_objectCount)
-        return fail(error, QStringLiteral("binary property list refers to object %1 of %2").arg(index).arg(m_objectCount));
+        return badReference(index, error);
     const quint64 offset = readUnsigned(m_offsetTable + qsizetype(index) * m_offsetSize, m_offsetSize);
     if (offset < quint64(kMagicSize) || offset >= quint64(m_offsetTable))
         return fail(error, QStringLiteral("binary property list has object %1 out of bounds").arg(index));
@@ -186,13 +203,9 @@ bool BinaryPlistReader::object(quint64 index, Object& out, QString* error) const
         out.utf16 = high == 0x6;
         out.count = count;
         out.start = pos;
-        if (high == 0x5) {
-            // Marker 5 holds ASCII only.
-            for (qsizetype i = 0; i < qsizetype(count); ++i) {
-                if (m_bytes[pos + i] & 0x80)
-                    return fail(error, QStringLiteral("binary property list string %1 is not ASCII").arg(index));
-            }
-        }
+        // Marker 5 holds ASCII only.
+        if (high == 0x5 && !bytesAreAscii(m_bytes + pos, qsizetype(count)))
+            return fail(error, QStringLiteral("binary property list string %1 is not ASCII").arg(index));
         return true;
     }
     case 0x8: {
@@ -224,17 +237,6 @@ bool BinaryPlistReader::object(quint64 index, Object& out, QString* error) const
     return fail(error, QStringLiteral("binary property list object %1 has the unsupported marker 0x%2")
                            .arg(index)
                            .arg(marker, 2, 16, QLatin1Char('0')));
-}
-
-bool BinaryPlistReader::reference(const Object& container, quint64 i, quint64& out, QString* error) const
-{
-    const quint64 limit = container.type == Type::Dict ? container.count * 2 : container.count;
-    if ((container.type != Type::Array && container.type != Type::Dict) || i >= limit)
-        return fail(error, QStringLiteral("binary property list reference out of range"));
-    out = readUnsigned(container.start + qsizetype(i) * m_refSize, m_refSize);
-    if (out >= m_objectCount)
-        return fail(error, QStringLiteral("binary property list refers to object %1 of %2").arg(out).arg(m_objectCount));
-    return true;
 }
 
 QString BinaryPlistReader::string(const Object& string) const

@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QtEndian>
 
 #include <unordered_map>
 #include <utility>
@@ -48,7 +49,20 @@ public:
     bool object(quint64 index, Object& out, QString* error) const;
     // The i-th reference of an array, or of a dictionary's keys followed by its
     // values; checked against the object count.
-    bool reference(const Object& container, quint64 i, quint64& out, QString* error) const;
+    bool reference(const Object& container, quint64 i, quint64& out, QString* error) const
+    {
+        const quint64 limit = container.type == Type::Dict ? container.count * 2 : container.count;
+        if ((container.type != Type::Array && container.type != Type::Dict) || i >= limit)
+            return referenceOutOfRange(error);
+        out = readUnsigned(container.start + qsizetype(i) * m_refSize, m_refSize);
+        return out < m_objectCount || badReference(out, error);
+    }
+    // The references of an array as they are stored, `refSize()` bytes each:
+    // equal bytes refer to the same objects.
+    QByteArrayView referenceBytes(const Object& array) const
+    {
+        return QByteArrayView(m_bytes + array.start, qsizetype(array.count) * m_refSize);
+    }
     QString string(const Object& string) const;
     QByteArray data(const Object& data) const;
     // The value of anything but a reference, array or dictionary: integers as
@@ -58,8 +72,31 @@ public:
     bool stringEquals(const Object& string, QLatin1StringView text) const;
 
 private:
-    quint64 readUnsigned(qsizetype at, int size) const;
+    // A big-endian number of 1 to 8 bytes; the widths the format mostly uses
+    // are read in one load.
+    quint64 readUnsigned(qsizetype at, int size) const
+    {
+        const uchar* p = m_bytes + at;
+        switch (size) {
+        case 1:
+            return *p;
+        case 2:
+            return qFromBigEndian<quint16>(p);
+        case 4:
+            return qFromBigEndian<quint32>(p);
+        case 8:
+            return qFromBigEndian<quint64>(p);
+        default:
+            break;
+        }
+        quint64 value = 0;
+        for (int i = 0; i < size; ++i)
+            value = (value << 8) | p[i];
+        return value;
+    }
     bool fail(QString* error, const QString& message) const;
+    bool referenceOutOfRange(QString* error) const;
+    bool badReference(quint64 index, QString* error) const;
 
     QByteArray m_data;
     const uchar* m_bytes = nullptr;

@@ -1012,30 +1012,19 @@ private:
         if (keys.count != objects.count)
             return fail(error, QStringLiteral("keyed archive: a dictionary has %1 keys for %2 values").arg(keys.count).arg(objects.count));
         // The dictionaries of an archive mostly share a few sets of keys:
-        // each set is decoded and checked for repeated keys once.
-        QByteArray keyUids;
-        keyUids.reserve(qsizetype(keys.count * sizeof(quint64)));
-        for (quint64 i = 0; i < keys.count; ++i) {
-            quint64 uid = 0;
-            if (!elementUid(keys, i, uid, error))
-                return false;
-            keyUids.append(reinterpret_cast<const char*>(&uid), sizeof uid);
-        }
-        const auto uidAt = [&](std::size_t i) {
-            quint64 uid = 0;
-            std::memcpy(&uid, keyUids.constData() + i * sizeof uid, sizeof uid);
-            return uid;
-        };
+        // each set is decoded and checked for repeated keys once, and known
+        // again by the references to its keys, which are the same bytes.
+        const QByteArrayView keyRefs = m_plist.referenceBytes(keys);
         ArchiveDictionaryBuilder layout;
-        const auto known = m_layouts.constFind(keyUids);
+        const auto known = m_layouts.constFind(QByteArray::fromRawData(keyRefs.data(), keyRefs.size()));
         if (known != m_layouts.constEnd()) {
             layout = *known;
         } else {
             std::vector<QString> names;
             names.reserve(std::size_t(keys.count));
-            for (std::size_t i = 0; i < std::size_t(keys.count); ++i) {
+            for (quint64 i = 0; i < keys.count; ++i) {
                 Value k;
-                if (!decode(uidAt(i), depth + 1, k, error))
+                if (!element(keys, i, depth, k, error))
                     return false;
                 if (!k.isString())
                     return fail(error, QStringLiteral("keyed archive: a dictionary key is not a string"));
@@ -1043,7 +1032,7 @@ private:
             }
             layout.setKeys(names); // no keys when one repeats
             if (m_layouts.size() < kMaxLayouts)
-                m_layouts.insert(keyUids, layout);
+                m_layouts.insert(keyRefs.toByteArray(), layout);
         }
         // Room for one value more: a dictionary read is often given one more
         // key (a record the link to its category), which then moves none of
@@ -1052,11 +1041,10 @@ private:
         values.reserve(std::size_t(objects.count) + 1);
         bool complete = layout.hasKeys();
         for (quint64 i = 0; i < objects.count; ++i) {
-            Value v;
+            Value& v = values.emplace_back();
             if (!element(objects, i, depth, v, error))
                 return false;
             complete = complete && !v.isNull();
-            values.push_back(std::move(v));
         }
         if (complete) {
             out = Value(layout.build(std::move(values)));
@@ -1067,7 +1055,7 @@ private:
         dict->reserve(qsizetype(values.size()));
         for (std::size_t i = 0; i < values.size(); ++i) {
             Value k;
-            if (!decode(uidAt(i), depth + 1, k, error))
+            if (!element(keys, i, depth, k, error))
                 return false;
             dict->setObject(values[i], k.stringValue());
         }
