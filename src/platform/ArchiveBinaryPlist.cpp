@@ -58,6 +58,11 @@ bool BinaryPlistReader::referenceOutOfRange(QString* error) const
     return fail(error, QStringLiteral("binary property list reference out of range"));
 }
 
+bool BinaryPlistReader::truncatedObject(quint64 index, QString* error) const
+{
+    return fail(error, QStringLiteral("binary property list object %1 is truncated").arg(index));
+}
+
 bool BinaryPlistReader::badReference(quint64 index, QString* error) const
 {
     return fail(error, QStringLiteral("binary property list refers to object %1 of %2").arg(index).arg(m_objectCount));
@@ -99,20 +104,19 @@ bool BinaryPlistReader::object(quint64 index, Object& out, QString* error) const
 {
     if (index >= m_objectCount)
         return badReference(index, error);
-    const quint64 offset = readUnsigned(m_offsetTable + qsizetype(index) * m_offsetSize, m_offsetSize);
-    if (offset < quint64(kMagicSize) || offset >= quint64(m_offsetTable))
+    qsizetype pos = offsetOf(index);
+    if (pos < 0)
         return fail(error, QStringLiteral("binary property list has object %1 out of bounds").arg(index));
     const qsizetype end = m_offsetTable;
-    qsizetype pos = static_cast<qsizetype>(offset);
     const quint8 marker = m_bytes[pos++];
     const quint8 high = marker >> 4;
     const quint8 low = marker & 0x0F;
-    const auto truncated = [&] { return fail(error, QStringLiteral("binary property list object %1 is truncated").arg(index)); };
-    const auto has = [&](quint64 n) { return n <= quint64(end - pos); };
+    const auto truncated = [this, index, error] { return truncatedObject(index, error); };
+    const auto has = [end, &pos](quint64 n) { return n <= quint64(end - pos); };
 
     // The length of data, strings and containers: in the marker, or in the
     // integer object that follows it.
-    const auto readCount = [&](quint64& count) -> bool {
+    const auto readCount = [this, low, end, &pos, &has](quint64& count) -> bool {
         if (low != 0x0F) {
             count = low;
             return true;

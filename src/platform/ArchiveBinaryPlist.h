@@ -63,6 +63,19 @@ public:
     {
         return QByteArrayView(m_bytes + array.start, qsizetype(array.count) * m_refSize);
     }
+    // The number of a UID object, read without decoding an Object: false for
+    // an object that is anything else or malformed, which object() then tells.
+    bool uid(quint64 index, quint64& out) const
+    {
+        const qsizetype at = offsetOf(index);
+        if (at < 0 || (m_bytes[at] >> 4) != 0x8)
+            return false;
+        const int size = (m_bytes[at] & 0x0F) + 1;
+        if (size > 8 || size >= m_offsetTable - at)
+            return false;
+        out = readUnsigned(at + 1, size);
+        return true;
+    }
     QString string(const Object& string) const;
     QByteArray data(const Object& data) const;
     // The value of anything but a reference, array or dictionary: integers as
@@ -94,9 +107,21 @@ private:
             value = (value << 8) | p[i];
         return value;
     }
+    // Where object `index` begins, between the header and the offset table;
+    // -1 when it is out of range or its offset out of bounds.
+    qsizetype offsetOf(quint64 index) const
+    {
+        if (index >= m_objectCount)
+            return -1;
+        const quint64 offset = readUnsigned(m_offsetTable + qsizetype(index) * m_offsetSize, m_offsetSize);
+        return offset >= quint64(kHeaderSize) && offset < quint64(m_offsetTable) ? qsizetype(offset) : -1;
+    }
     bool fail(QString* error, const QString& message) const;
     bool referenceOutOfRange(QString* error) const;
     bool badReference(quint64 index, QString* error) const;
+    bool truncatedObject(quint64 index, QString* error) const;
+
+    static constexpr qsizetype kHeaderSize = 8; // "bplist00"
 
     QByteArray m_data;
     const uchar* m_bytes = nullptr;

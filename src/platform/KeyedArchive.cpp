@@ -910,11 +910,12 @@ private:
         out = Value();
         if (!f.has(k))
             return true;
+        quint64 uid = 0;
+        if (m_plist.uid(f.at(k), uid))
+            return decode(uid, depth + 1, out, error);
         Object o;
         if (!m_plist.object(f.at(k), o, error))
             return false;
-        if (o.type == Type::Uid)
-            return decode(o.uid, depth + 1, out, error);
         if (!inlineValue(o, out))
             return fail(error, QStringLiteral("keyed archive: \"%1\" has a value of the wrong type").arg(keyName(k)));
         return true;
@@ -936,13 +937,13 @@ private:
     bool elementUid(const Object& array, quint64 i, quint64& uid, QString* error)
     {
         quint64 ref = 0;
-        Object o;
-        if (!m_plist.reference(array, i, ref, error) || !m_plist.object(ref, o, error))
+        if (!m_plist.reference(array, i, ref, error))
             return false;
-        if (o.type != Type::Uid)
-            return fail(error, QStringLiteral("keyed archive: a collection holds something other than a reference"));
-        uid = o.uid;
-        return true;
+        if (m_plist.uid(ref, uid))
+            return true;
+        Object o;
+        return m_plist.object(ref, o, error)
+            && fail(error, QStringLiteral("keyed archive: a collection holds something other than a reference"));
     }
 
     bool element(const Object& array, quint64 i, int depth, Value& out, QString* error)
@@ -956,11 +957,11 @@ private:
         Fields f;
         if (!fields(o, f, error))
             return false;
-        Object classRef;
-        if (!f.has(Key::Class) || !m_plist.object(f.at(Key::Class), classRef, error) || classRef.type != Type::Uid)
+        quint64 classUid = 0;
+        if (!f.has(Key::Class) || !m_plist.uid(f.at(Key::Class), classUid))
             return fail(error, QStringLiteral("keyed archive: an object has no class"));
         ClassKind kind;
-        if (!className(classRef.uid, kind, error))
+        if (!className(classUid, kind, error))
             return false;
         switch (kind) {
         case ClassKind::Dictionary:
