@@ -831,25 +831,23 @@ private:
             quint64 keyRef = 0, valueRef = 0;
             if (!m_plist.reference(dict, i, keyRef, error) || !m_plist.reference(dict, dict.count + i, valueRef, error))
                 return false;
-            int id = -1;
-            const auto cached = m_keyIds.constFind(keyRef);
-            if (cached != m_keyIds.constEnd()) {
-                id = *cached;
-            } else {
+            KeyId& known = m_keyIds[keyRef % m_keyIds.size()];
+            if (known.ref != keyRef) {
                 Object k;
                 if (!m_plist.object(keyRef, k, error))
                     return false;
                 if (k.type != Type::String)
                     return fail(error, QStringLiteral("keyed archive: an object has a key that is not a string"));
+                int id = -1;
                 for (int n = 0; n < int(Key::Count); ++n) {
                     if (m_plist.stringEquals(k, kKeyNames[std::size_t(n)])) {
                         id = n;
                         break;
                     }
                 }
-                m_keyIds.insert(keyRef, id);
+                known = KeyId{keyRef, id};
             }
-            if (id >= 0) {
+            if (const int id = known.id; id >= 0) {
                 f.ref[std::size_t(id)] = valueRef;
                 f.present[std::size_t(id)] = true;
             }
@@ -1144,7 +1142,13 @@ private:
     quint64 m_valueBudget = 0;
     quint64 m_valuesRead = 0;
     int m_deepest = 0; // the deepest level reached by the object being read
-    QHash<quint64, int> m_keyIds; // key string object -> Key, or -1
+    // Key string objects met lately and their Key, or -1, by the number of
+    // the object: an archive has only a few.
+    struct KeyId {
+        quint64 ref = std::numeric_limits<quint64>::max();
+        int id = -1;
+    };
+    std::array<KeyId, 64> m_keyIds{};
     QHash<quint64, ClassKind> m_classes;
     // The sets of keys met so far, by the references of their keys.
     QHash<QByteArray, ArchiveDictionaryBuilder> m_layouts;
