@@ -57,7 +57,7 @@ public:
         out = readUnsigned(container.start + qsizetype(i) * m_refSize, m_refSize);
         return out < m_objectCount || badReference(out, error);
     }
-    // The references of an array as they are stored, `refSize()` bytes each:
+    // The references of an array as they are stored, one reference wide each:
     // equal bytes refer to the same objects.
     QByteArrayView referenceBytes(const Object& array) const
     {
