@@ -243,6 +243,18 @@ bool BinaryPlistReader::object(quint64 index, Object& out, QString* error) const
                            .arg(marker, 2, 16, QLatin1Char('0')));
 }
 
+bool BinaryPlistReader::shortString(quint64 index, Value& out) const
+{
+    const qsizetype at = offsetOf(index);
+    if (at < 0 || (m_bytes[at] >> 4) != 0x5 || (m_bytes[at] & 0x0F) == 0x0F)
+        return false;
+    const qsizetype count = m_bytes[at] & 0x0F;
+    if (count >= m_offsetTable - at || !bytesAreAscii(m_bytes + at + 1, count))
+        return false;
+    out = Value(QString::fromLatin1(reinterpret_cast<const char*>(m_bytes + at + 1), count));
+    return true;
+}
+
 QString BinaryPlistReader::string(const Object& string) const
 {
     const char* p = m_data.constData() + string.start;

@@ -76,6 +76,10 @@ public:
         out = readUnsigned(at + 1, size);
         return true;
     }
+    // A string of marker 5 with its length in the marker (up to 14 ASCII
+    // characters) as a value, read without decoding an Object: false for
+    // anything else, which object() then reads.
+    bool shortString(quint64 index, Value& out) const;
     QString string(const Object& string) const;
     QByteArray data(const Object& data) const;
     // The value of anything but a reference, array or dictionary: integers as

@@ -783,14 +783,18 @@ private:
         if (depth > KeyedUnarchiver::kMaxDepth)
             return fail(error, QStringLiteral("keyed archive: objects are nested too deeply"));
         quint64 index = 0;
+        if (!m_plist.reference(m_objects, uid, index, error))
+            return false;
+        // Short strings, most of what an archive holds, are read without an Object.
         Object o;
-        if (!m_plist.reference(m_objects, uid, index, error) || !m_plist.object(index, o, error))
+        const bool shortString = m_plist.shortString(index, out);
+        if (!shortString && !m_plist.object(index, o, error))
             return false;
         const quint64 valuesBefore = m_valuesRead;
         if (!spend(1, error))
             return false;
         int height = 0;
-        if (o.type == Type::Dict) {
+        if (!shortString && o.type == Type::Dict) {
             slot = kReading;
             const int outer = m_deepest;
             m_deepest = depth;
@@ -798,7 +802,7 @@ private:
                 return false;
             height = m_deepest - depth;
             m_deepest = std::max(outer, m_deepest);
-        } else if (!inlineValue(o, out)) {
+        } else if (!shortString && !inlineValue(o, out)) {
             return fail(error, QStringLiteral("keyed archive: object %1 is not an object").arg(uid));
         } else {
             m_deepest = std::max(m_deepest, depth);
