@@ -23,6 +23,16 @@ int bytesFor(quint64 value)
     return 8;
 }
 
+// log2 of a width of 1, 2, 4 or 8 bytes, as markers encode it.
+quint8 widthCode(int width) { return static_cast<quint8>(std::countr_zero(static_cast<unsigned>(width))); }
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Reader
+
+namespace {
+
 // Whether no byte has its high bit set, looked at eight bytes at a time.
 bool bytesAreAscii(const uchar* p, qsizetype n)
 {
@@ -38,13 +48,7 @@ bool bytesAreAscii(const uchar* p, qsizetype n)
     return (bits & 0x8080808080808080ULL) == 0;
 }
 
-// log2 of a width of 1, 2, 4 or 8 bytes, as markers encode it.
-quint8 widthCode(int width) { return static_cast<quint8>(std::countr_zero(static_cast<unsigned>(width))); }
-
 } // namespace
-
-// ---------------------------------------------------------------------------
-// Reader
 
 bool BinaryPlistReader::fail(QString* error, const QString& message) const
 {
