@@ -32,6 +32,25 @@ quint8 widthCode(int width) { return static_cast<quint8>(std::countr_zero(static
 // ---------------------------------------------------------------------------
 // Reader
 
+namespace {
+
+// Whether no byte has its high bit set, looked at eight bytes at a time.
+bool bytesAreAscii(const uchar* p, qsizetype n)
+{
+    quint64 bits = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word;
+        std::memcpy(&word, p + i, sizeof word);
+        bits |= word;
+    }
+    for (; i < n; ++i)
+        bits |= p[i];
+    return (bits & 0x8080808080808080ULL) == 0;
+}
+
+} // namespace
+
 bool BinaryPlistReader::fail(QString* error, const QString& message) const
 {
     if (error)
@@ -39,12 +58,19 @@ bool BinaryPlistReader::fail(QString* error, const QString& message) const
     return false;
 }
 
-quint64 BinaryPlistReader::readUnsigned(qsizetype at, int size) const
+bool BinaryPlistReader::referenceOutOfRange(QString* error) const
 {
-    quint64 value = 0;
-    for (int i = 0; i < size; ++i)
-        value = (value << 8) | m_bytes[at + i];
-    return value;
+    return fail(error, QStringLiteral("binary property list reference out of range"));
+}
+
+bool BinaryPlistReader::truncatedObject(quint64 index, QString* error) const
+{
+    return fail(error, QStringLiteral("binary property list object %1 is truncated").arg(index));
+}
+
+bool BinaryPlistReader::badReference(quint64 index, QString* error) const
+{
+    return fail(error, QStringLiteral("binary property list refers to object %1 of %2").arg(index).arg(m_objectCount));
 }
 
 bool BinaryPlistReader::open(const QByteArray& data, QString* error)
@@ -82,21 +108,20 @@ bool BinaryPlistReader::open(const QByteArray& data, QString* error)
 bool BinaryPlistReader::object(quint64 index, Object& out, QString* error) const
 {
     if (index >= m_objectCount)
-        return fail(error, QStringLiteral("binary property list refers to object %1 of %2").arg(index).arg(m_objectCount));
-    const quint64 offset = readUnsigned(m_offsetTable + qsizetype(index) * m_offsetSize, m_offsetSize);
-    if (offset < quint64(kMagicSize) || offset >= quint64(m_offsetTable))
+        return badReference(index, error);
+    qsizetype pos = offsetOf(index);
+    if (pos < 0)
         return fail(error, QStringLiteral("binary property list has object %1 out of bounds").arg(index));
     const qsizetype end = m_offsetTable;
-    qsizetype pos = static_cast<qsizetype>(offset);
     const quint8 marker = m_bytes[pos++];
     const quint8 high = marker >> 4;
     const quint8 low = marker & 0x0F;
-    const auto truncated = [&] { return fail(error, QStringLiteral("binary property list object %1 is truncated").arg(index)); };
-    const auto has = [&](quint64 n) { return n <= quint64(end - pos); };
+    const auto truncated = [this, index, error] { return truncatedObject(index, error); };
+    const auto has = [end, &pos](quint64 n) { return n <= quint64(end - pos); };
 
     // The length of data, strings and containers: in the marker, or in the
     // integer object that follows it.
-    const auto readCount = [&](quint64& count) -> bool {
+    const auto readCount = [this, low, end, &pos, &has](quint64& count) -> bool {
         if (low != 0x0F) {
             count = low;
             return true;
@@ -187,13 +212,9 @@ bool BinaryPlistReader::object(quint64 index, Object& out, QString* error) const
         out.utf16 = high == 0x6;
         out.count = count;
         out.start = pos;
-        if (high == 0x5) {
-            // Marker 5 holds ASCII only.
-            for (qsizetype i = 0; i < qsizetype(count); ++i) {
-                if (m_bytes[pos + i] & 0x80)
-                    return fail(error, QStringLiteral("binary property list string %1 is not ASCII").arg(index));
-            }
-        }
+        // Marker 5 holds ASCII only.
+        if (high == 0x5 && !bytesAreAscii(m_bytes + pos, qsizetype(count)))
+            return fail(error, QStringLiteral("binary property list string %1 is not ASCII").arg(index));
         return true;
     }
     case 0x8: {
@@ -227,14 +248,15 @@ bool BinaryPlistReader::object(quint64 index, Object& out, QString* error) const
                            .arg(marker, 2, 16, QLatin1Char('0')));
 }
 
-bool BinaryPlistReader::reference(const Object& container, quint64 i, quint64& out, QString* error) const
+bool BinaryPlistReader::shortString(quint64 index, Value& out) const
 {
-    const quint64 limit = container.type == Type::Dict ? container.count * 2 : container.count;
-    if ((container.type != Type::Array && container.type != Type::Dict) || i >= limit)
-        return fail(error, QStringLiteral("binary property list reference out of range"));
-    out = readUnsigned(container.start + qsizetype(i) * m_refSize, m_refSize);
-    if (out >= m_objectCount)
-        return fail(error, QStringLiteral("binary property list refers to object %1 of %2").arg(out).arg(m_objectCount));
+    const qsizetype at = offsetOf(index);
+    if (at < 0 || (m_bytes[at] >> 4) != 0x5 || (m_bytes[at] & 0x0F) == 0x0F)
+        return false;
+    const qsizetype count = m_bytes[at] & 0x0F;
+    if (count >= m_offsetTable - at || !bytesAreAscii(m_bytes + at + 1, count))
+        return false;
+    out = Value(QString::fromLatin1(reinterpret_cast<const char*>(m_bytes + at + 1), count));
     return true;
 }
 

@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstdlib>
@@ -52,7 +53,37 @@ public:
     bool object(quint64 index, Object& out, QString* error) const;
     // The i-th reference of an array, or of a dictionary's keys followed by its
     // values; checked against the object count.
-    bool reference(const Object& container, quint64 i, quint64& out, QString* error) const;
+    bool reference(const Object& container, quint64 i, quint64& out, QString* error) const
+    {
+        const quint64 limit = container.type == Type::Dict ? container.count * 2 : container.count;
+        if ((container.type != Type::Array && container.type != Type::Dict) || i >= limit)
+            return referenceOutOfRange(error);
+        out = readUnsigned(container.start + qsizetype(i) * m_refSize, m_refSize);
+        return out < m_objectCount || badReference(out, error);
+    }
+    // The references of an array as they are stored, one reference wide each:
+    // equal bytes refer to the same objects.
+    QByteArrayView referenceBytes(const Object& array) const
+    {
+        return QByteArrayView(m_bytes + array.start, qsizetype(array.count) * m_refSize);
+    }
+    // The number of a UID object, read without decoding an Object: false for
+    // an object that is anything else or malformed, which object() then tells.
+    bool uid(quint64 index, quint64& out) const
+    {
+        const qsizetype at = offsetOf(index);
+        if (at < 0 || (m_bytes[at] >> 4) != 0x8)
+            return false;
+        const int size = (m_bytes[at] & 0x0F) + 1;
+        if (size > 8 || size >= m_offsetTable - at)
+            return false;
+        out = readUnsigned(at + 1, size);
+        return true;
+    }
+    // A string of marker 5 with its length in the marker (up to 14 ASCII
+    // characters) as a value, read without decoding an Object: false for
+    // anything else, which object() then reads.
+    bool shortString(quint64 index, Value& out) const;
     QString string(const Object& string) const;
     QByteArray data(const Object& data) const;
     // The value of anything but a reference, array or dictionary: integers as
@@ -62,8 +93,43 @@ public:
     bool stringEquals(const Object& string, QLatin1StringView text) const;
 
 private:
-    quint64 readUnsigned(qsizetype at, int size) const;
+    // A big-endian number of 1 to 8 bytes; the widths the format mostly uses
+    // are read in one load.
+    quint64 readUnsigned(qsizetype at, int size) const
+    {
+        const uchar* p = m_bytes + at;
+        switch (size) {
+        case 1:
+            return *p;
+        case 2:
+            return qFromBigEndian<quint16>(p);
+        case 4:
+            return qFromBigEndian<quint32>(p);
+        case 8:
+            return qFromBigEndian<quint64>(p);
+        default:
+            break;
+        }
+        quint64 value = 0;
+        for (int i = 0; i < size; ++i)
+            value = (value << 8) | p[i];
+        return value;
+    }
+    // Where object `index` begins, between the header and the offset table;
+    // -1 when it is out of range or its offset out of bounds.
+    qsizetype offsetOf(quint64 index) const
+    {
+        if (index >= m_objectCount)
+            return -1;
+        const quint64 offset = readUnsigned(m_offsetTable + qsizetype(index) * m_offsetSize, m_offsetSize);
+        return offset >= quint64(kHeaderSize) && offset < quint64(m_offsetTable) ? qsizetype(offset) : -1;
+    }
     bool fail(QString* error, const QString& message) const;
+    bool referenceOutOfRange(QString* error) const;
+    bool badReference(quint64 index, QString* error) const;
+    bool truncatedObject(quint64 index, QString* error) const;
+
+    static constexpr qsizetype kHeaderSize = 8; // "bplist00"
 
     QByteArray m_data;
     const uchar* m_bytes = nullptr;

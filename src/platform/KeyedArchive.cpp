@@ -862,14 +862,18 @@ private:
         if (depth > KeyedUnarchiver::kMaxDepth)
             return fail(error, QStringLiteral("keyed archive: objects are nested too deeply"));
         quint64 index = 0;
+        if (!m_plist.reference(m_objects, uid, index, error))
+            return false;
+        // Short strings, most of what an archive holds, are read without an Object.
         Object o;
-        if (!m_plist.reference(m_objects, uid, index, error) || !m_plist.object(index, o, error))
+        const bool shortString = m_plist.shortString(index, out);
+        if (!shortString && !m_plist.object(index, o, error))
             return false;
         const quint64 valuesBefore = m_valuesRead;
         if (!spend(1, error))
             return false;
         int height = 0;
-        if (o.type == Type::Dict) {
+        if (!shortString && o.type == Type::Dict) {
             slot = kReading;
             const int outer = m_deepest;
             m_deepest = depth;
@@ -877,7 +881,7 @@ private:
                 return false;
             height = m_deepest - depth;
             m_deepest = std::max(outer, m_deepest);
-        } else if (!inlineValue(o, out)) {
+        } else if (!shortString && !inlineValue(o, out)) {
             return fail(error, QStringLiteral("keyed archive: object %1 is not an object").arg(uid));
         } else {
             m_deepest = std::max(m_deepest, depth);
@@ -910,25 +914,23 @@ private:
             quint64 keyRef = 0, valueRef = 0;
             if (!m_plist.reference(dict, i, keyRef, error) || !m_plist.reference(dict, dict.count + i, valueRef, error))
                 return false;
-            int id = -1;
-            const auto cached = m_keyIds.constFind(keyRef);
-            if (cached != m_keyIds.constEnd()) {
-                id = *cached;
-            } else {
+            KeyId& known = m_keyIds[keyRef % m_keyIds.size()];
+            if (known.ref != keyRef) {
                 Object k;
                 if (!m_plist.object(keyRef, k, error))
                     return false;
                 if (k.type != Type::String)
                     return fail(error, QStringLiteral("keyed archive: an object has a key that is not a string"));
+                int id = -1;
                 for (int n = 0; n < int(Key::Count); ++n) {
                     if (m_plist.stringEquals(k, kKeyNames[std::size_t(n)])) {
                         id = n;
                         break;
                     }
                 }
-                m_keyIds.insert(keyRef, id);
+                known = KeyId{keyRef, id};
             }
-            if (id >= 0) {
+            if (const int id = known.id; id >= 0) {
                 f.ref[std::size_t(id)] = valueRef;
                 f.present[std::size_t(id)] = true;
             }
@@ -989,11 +991,12 @@ private:
         out = Value();
         if (!f.has(k))
             return true;
+        quint64 uid = 0;
+        if (m_plist.uid(f.at(k), uid))
+            return decode(uid, depth + 1, out, error);
         Object o;
         if (!m_plist.object(f.at(k), o, error))
             return false;
-        if (o.type == Type::Uid)
-            return decode(o.uid, depth + 1, out, error);
         if (!inlineValue(o, out))
             return fail(error, QStringLiteral("keyed archive: \"%1\" has a value of the wrong type").arg(keyName(k)));
         return true;
@@ -1015,13 +1018,13 @@ private:
     bool elementUid(const Object& array, quint64 i, quint64& uid, QString* error)
     {
         quint64 ref = 0;
-        Object o;
-        if (!m_plist.reference(array, i, ref, error) || !m_plist.object(ref, o, error))
+        if (!m_plist.reference(array, i, ref, error))
             return false;
-        if (o.type != Type::Uid)
-            return fail(error, QStringLiteral("keyed archive: a collection holds something other than a reference"));
-        uid = o.uid;
-        return true;
+        if (m_plist.uid(ref, uid))
+            return true;
+        Object o;
+        return m_plist.object(ref, o, error)
+            && fail(error, QStringLiteral("keyed archive: a collection holds something other than a reference"));
     }
 
     bool element(const Object& array, quint64 i, int depth, Value& out, QString* error)
@@ -1035,11 +1038,11 @@ private:
         Fields f;
         if (!fields(o, f, error))
             return false;
-        Object classRef;
-        if (!f.has(Key::Class) || !m_plist.object(f.at(Key::Class), classRef, error) || classRef.type != Type::Uid)
+        quint64 classUid = 0;
+        if (!f.has(Key::Class) || !m_plist.uid(f.at(Key::Class), classUid))
             return fail(error, QStringLiteral("keyed archive: an object has no class"));
         ClassKind kind;
-        if (!className(classRef.uid, kind, error))
+        if (!className(classUid, kind, error))
             return false;
         switch (kind) {
         case ClassKind::Dictionary:
@@ -1091,30 +1094,19 @@ private:
         if (keys.count != objects.count)
             return fail(error, QStringLiteral("keyed archive: a dictionary has %1 keys for %2 values").arg(keys.count).arg(objects.count));
         // The dictionaries of an archive mostly share a few sets of keys:
-        // each set is decoded and checked for repeated keys once.
-        QByteArray keyUids;
-        keyUids.reserve(qsizetype(keys.count * sizeof(quint64)));
-        for (quint64 i = 0; i < keys.count; ++i) {
-            quint64 uid = 0;
-            if (!elementUid(keys, i, uid, error))
-                return false;
-            keyUids.append(reinterpret_cast<const char*>(&uid), sizeof uid);
-        }
-        const auto uidAt = [&](std::size_t i) {
-            quint64 uid = 0;
-            std::memcpy(&uid, keyUids.constData() + i * sizeof uid, sizeof uid);
-            return uid;
-        };
+        // each set is decoded and checked for repeated keys once, and known
+        // again by the references to its keys, which are the same bytes.
+        const QByteArrayView keyRefs = m_plist.referenceBytes(keys);
         ArchiveDictionaryBuilder layout;
-        const auto known = m_layouts.constFind(keyUids);
+        const auto known = m_layouts.constFind(QByteArray::fromRawData(keyRefs.data(), keyRefs.size()));
         if (known != m_layouts.constEnd()) {
             layout = *known;
         } else {
             std::vector<QString> names;
             names.reserve(std::size_t(keys.count));
-            for (std::size_t i = 0; i < std::size_t(keys.count); ++i) {
+            for (quint64 i = 0; i < keys.count; ++i) {
                 Value k;
-                if (!decode(uidAt(i), depth + 1, k, error))
+                if (!element(keys, i, depth, k, error))
                     return false;
                 if (!k.isString())
                     return fail(error, QStringLiteral("keyed archive: a dictionary key is not a string"));
@@ -1122,7 +1114,7 @@ private:
             }
             layout.setKeys(names); // no keys when one repeats
             if (m_layouts.size() < kMaxLayouts)
-                m_layouts.insert(keyUids, layout);
+                m_layouts.insert(keyRefs.toByteArray(), layout);
         }
         // Room for one value more: a dictionary read is often given one more
         // key (a record the link to its category), which then moves none of
@@ -1131,11 +1123,10 @@ private:
         values.reserve(std::size_t(objects.count) + 1);
         bool complete = layout.hasKeys();
         for (quint64 i = 0; i < objects.count; ++i) {
-            Value v;
+            Value& v = values.emplace_back();
             if (!element(objects, i, depth, v, error))
                 return false;
             complete = complete && !v.isNull();
-            values.push_back(std::move(v));
         }
         if (complete) {
             out = Value(layout.build(std::move(values)));
@@ -1146,7 +1137,7 @@ private:
         dict->reserve(qsizetype(values.size()));
         for (std::size_t i = 0; i < values.size(); ++i) {
             Value k;
-            if (!decode(uidAt(i), depth + 1, k, error))
+            if (!element(keys, i, depth, k, error))
                 return false;
             dict->setObject(values[i], k.stringValue());
         }
@@ -1234,7 +1225,13 @@ private:
     quint64 m_valueBudget = 0;
     quint64 m_valuesRead = 0;
     int m_deepest = 0; // the deepest level reached by the object being read
-    QHash<quint64, int> m_keyIds; // key string object -> Key, or -1
+    // Key string objects met lately and their Key, or -1, by the number of
+    // the object: an archive has only a few.
+    struct KeyId {
+        quint64 ref = std::numeric_limits<quint64>::max();
+        int id = -1;
+    };
+    std::array<KeyId, 64> m_keyIds{};
     QHash<quint64, ClassKind> m_classes;
     // The sets of keys met so far, by the references of their keys.
     QHash<QByteArray, ArchiveDictionaryBuilder> m_layouts;

@@ -323,6 +323,8 @@ bool valueIsEqual(const Value& a, const Value& b, int depth)
 
 Value::Value(const QString& string) : m_value(std::in_place_type<QString>, string) {}
 
+Value::Value(QString&& string) : m_value(std::in_place_type<QString>, std::move(string)) {}
+
 Value::Value(const char* utf8)
 {
     if (utf8)

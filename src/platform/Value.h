@@ -41,6 +41,7 @@ public:
 
     Value() = default; // absent (nil)
     Value(const QString& string);
+    Value(QString&& string);
     Value(const char* utf8); // a null pointer gives the absent value
     Value(DictionaryRef dictionary); // a null reference gives the absent value
     Value(ArrayRef array);

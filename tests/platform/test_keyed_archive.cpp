@@ -339,6 +339,32 @@ TEST(KeyedArchiveRoundTrip, RecordsWithTheSameKeysStayIndependent)
     }
 }
 
+TEST(KeyedArchiveRoundTrip, DictionariesOfManySetsOfKeysKeepTheirOwn)
+{
+    // More sets of keys than the reader remembers, each met again later, once
+    // in the same order and once reversed: every dictionary gets its own keys.
+    ArrayRef records = Array::create();
+    for (int i = 0; i < 200; ++i) {
+        const int set = i % 90, count = set % 7 + 1, first = set / 7;
+        const bool reversed = (i / 90) % 2 == 1;
+        DictionaryRef d = Dictionary::create();
+        for (int k = 0; k < count; ++k) {
+            const int key = first + (reversed ? count - 1 - k : k);
+            d->setObject(Value(QStringLiteral("%1.%2").arg(i).arg(key)), QStringLiteral("key%1").arg(key));
+        }
+        records->addObject(Value(d));
+    }
+    const ArrayRef back = roundTrip(Value(records)).array();
+    ASSERT_EQ(back->count(), records->count());
+    for (qsizetype i = 0; i < records->count(); ++i) {
+        const DictionaryRef original = records->objectAtIndex(i).dictionary();
+        const DictionaryRef read = back->objectAtIndex(i).dictionary();
+        ASSERT_TRUE(read) << i;
+        EXPECT_EQ(read->allKeys(), original->allKeys()) << i;
+        EXPECT_TRUE(read->isEqualToDictionary(*original)) << i;
+    }
+}
+
 TEST(KeyedArchiveRoundTrip, RepeatedKeysAndNullValuesOfForeignArchives)
 {
     // Two dictionaries over the same keys "k", "k", "n": the last value of a
