@@ -416,8 +416,9 @@ qsizetype encodeHeader(char* out, quint8 high, quint64 count)
 
 qsizetype headerSize(quint64 count) { return count < 15 ? 1 : 2 + bytesFor(count); }
 
-// The length of an object as the writer encodes scalars, from its bytes.
-quint64 encodedSize(const char* object)
+// The length of an object as the writer encodes it, from its bytes; the
+// references of containers `refSize` bytes each.
+quint64 encodedSize(const char* object, int refSize)
 {
     const quint8 marker = quint8(object[0]);
     const quint8 low = marker & 0x0F;
@@ -433,6 +434,17 @@ quint64 encodedSize(const char* object)
     case 0x5:
     case 0x6: {
         const quint64 unit = (marker >> 4) == 0x6 ? 2 : 1;
+        if (low != 0x0F)
+            return 1 + low * unit;
+        const int width = 1 << (quint8(object[1]) & 0x0F);
+        quint64 count = 0;
+        for (int k = 0; k < width; ++k)
+            count = count << 8 | quint8(object[2 + k]);
+        return quint64(2 + width) + count * unit;
+    }
+    case 0xA:
+    case 0xD: {
+        const quint64 unit = quint64(refSize) * ((marker >> 4) == 0xD ? 2 : 1);
         if (low != 0x0F)
             return 1 + low * unit;
         const int width = 1 << (quint8(object[1]) & 0x0F);
@@ -634,7 +646,7 @@ bool BinaryPlistWriter::stringEquals(Index index, const QString& string) const
         return false;
     const char* p = m_encodedData + e->place;
     for (Index k = e->first; k < index; ++k)
-        p += encodedSize(p);
+        p += encodedSize(p, m_fixedRefSize);
     const quint8 marker = quint8(p[0]);
     if ((marker >> 4) != 0x5 && (marker >> 4) != 0x6)
         return false;
@@ -725,6 +737,14 @@ BinaryPlistWriter::Index BinaryPlistWriter::addContainer(Kept kept, std::size_t 
 {
     if (count > std::numeric_limits<Index>::max())
         throw std::length_error("property list container too large");
+    if (m_fixedRefSize != 0) {
+        const std::size_t refs = first.size() + second.size();
+        char* out = encodedTail(kMaxHeaderSize + qsizetype(refs) * m_fixedRefSize);
+        char* end = out + encodeHeader(out, kept == DictRefs ? 0xD : 0xA, count);
+        end = putReferences(end, first.data(), first.size(), m_fixedRefSize);
+        end = putReferences(end, second.data(), second.size(), m_fixedRefSize);
+        return takeEncoded(end - out);
+    }
     const Index i = addEntry(kept, m_refs.size());
     Index* refs = m_refs.append(1 + first.size() + second.size());
     refs[0] = Index(count);
@@ -781,7 +801,9 @@ QByteArray BinaryPlistWriter::finish(Index top)
     m_largeUidIndex = {};
 
     const quint64 objectCount = m_objectCount;
-    const int refSize = bytesFor(objectCount == 0 ? 0 : objectCount - 1);
+    const int refSize = std::max(m_fixedRefSize, bytesFor(objectCount == 0 ? 0 : objectCount - 1));
+    // Fixed references are wide enough for every object number: the writer numbers at most 2^32.
+    Q_ASSERT(m_fixedRefSize == 0 || m_fixedRefSize == refSize);
     // The size of everything before the offset table, then of the table.
     // Encoded objects take just the bytes they were collected in.
     quint64 tableOffset = kMagicSize + quint64(m_used);
@@ -819,7 +841,7 @@ QByteArray BinaryPlistWriter::finish(Index top)
             quint64 object = at;
             for (Index k = 0; k < e.count; ++k) {
                 putBigEndian(table + std::size_t(e.first + k) * std::size_t(offsetSize), object, offsetSize);
-                object += encodedSize(p + object);
+                object += encodedSize(p + object, refSize);
             }
             continue;
         }

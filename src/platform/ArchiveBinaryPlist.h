@@ -264,6 +264,12 @@ public:
     Index addArray(std::span<const Index> elements);
     Index addDict(std::span<const Index> keys, std::span<const Index> values); // of one length
 
+    // References of `size` bytes (1, 2, 4 or 8) for every container, for a
+    // caller that knows the file will hold enough objects to need them (4 for
+    // more than 65,535): containers are then encoded as they are added, with
+    // nothing kept to lay them out. Before any container is added.
+    void setReferenceSize(int size) { m_fixedRefSize = size; }
+
     // The whole file with `top` as its root object. The file is laid out in
     // the buffer the scalars were collected in, which leaves the writer empty.
     QByteArray finish(Index top);
@@ -323,6 +329,7 @@ private:
     quint64 finalSize(const Entry& e, int refSize) const; // of any object not Encoded
 
     PodList<Entry> m_entries;
+    int m_fixedRefSize = 0; // 0: chosen from the count of objects when the file is laid out
     Index m_objectCount = 0;
     PodList<Index> m_refs;
     // The bytes of every scalar not kept by reference, in order: the first

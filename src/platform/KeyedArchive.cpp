@@ -280,6 +280,13 @@ public:
         if (const ArrayRef records = root.array(); records && records->count() > 0) {
             if (const Dictionary* first = records->objects().front().dictionaryIfDictionary())
                 m_strings.reserve(std::size_t(records->count()) * std::size_t(first->count()) / 2);
+            // Each record is four objects at least (its UID, the arrays of
+            // its keys and of its values, and itself): from kManyRecords on
+            // the references need four bytes, and the writer keeps none of
+            // the collections to lay them out.
+            constexpr qsizetype kManyRecords = 1 << 14;
+            if (records->count() >= kManyRecords)
+                m_plist.setReferenceSize(4);
         }
         quint64 rootUid = 0;
         if (!root.isNull() && !encode(root, 0, rootUid, error))

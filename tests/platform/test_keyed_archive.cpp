@@ -280,12 +280,13 @@ TEST(KeyedArchiveRoundTrip, EveryKindComesBackExactly)
 }
 
 // Strings met again in other copies of their text, among thousands of
-// objects of every encoded length: each is stored once, and every value
-// reads back as it was.
+// objects of every encoded length, in an array of records long enough for
+// the writer to encode its collections as it goes: each string is stored
+// once, and every value reads back as it was.
 TEST(KeyedArchiveRoundTrip, EqualStringsInSeparateCopiesAreStoredOnce)
 {
     QStringList texts;
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < 9000; ++i) {
         QString t = QString(i % 40, QLatin1Char('a' + i % 26)) + QString::number(i);
         if (i % 7 == 0)
             t += QStringLiteral("\u00e9\u4e2d"); // UTF-16 in the archive
