@@ -397,13 +397,13 @@ int DocumentFile::encryptContent(const DocumentContent& content, const QString& 
     }
 
     // A new engine for every call, so that a failure leaves the document's own
-    // engine, salt and vector as they were. It draws a fresh salt and vector.
-    auto cipher = std::make_unique<QvCommonCrypto>(password);
+    // engine, salt and vector as they were. Unless it keeps those of `engine`,
+    // it draws a fresh salt and vector.
     const bool keep = mode == SaltAndVector::KeepIfValid && engine && engine->password() == password
         && engine->salt().size() == QvCommonCrypto::kSaltLength && engine->IV().size() == QvCommonCrypto::kIVLength;
-    if (keep) {
-        cipher->setPasswordToDecrypt(password, engine->IV(), engine->salt());
-    } else if (cipher->salt().size() != QvCommonCrypto::kSaltLength) {
+    auto cipher = keep ? std::make_unique<QvCommonCrypto>(password, engine->IV(), engine->salt())
+                       : std::make_unique<QvCommonCrypto>(password);
+    if (!keep && cipher->salt().size() != QvCommonCrypto::kSaltLength) {
         setFailure(error, tr("No random salt could be drawn for the encryption."));
         return QvCommonCrypto::StatusRandomFailure;
     }
