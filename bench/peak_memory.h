@@ -18,16 +18,27 @@ inline void resetPeak()
         clear.write("5");
 }
 
-inline void reportPeak(benchmark::State& state, long long fileSize)
+// A line of /proc/self/status ("VmHWM:", "VmRSS:") in megabytes.
+inline double statusMB(const char* field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
-    double peakKB = 0;
+    double kB = 0;
     if (status.open(QIODevice::ReadOnly)) {
         for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmHWM:"))
-                peakKB = line.mid(6).trimmed().split(' ').value(0).toDouble();
+            if (line.startsWith(field))
+                kB = line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').value(0).toDouble();
         }
     }
-    state.counters["peak_MB"] = peakKB / 1024.0;
+    return kB / 1024.0;
+}
+
+inline double residentMB()
+{
+    return statusMB("VmRSS:");
+}
+
+inline void reportPeak(benchmark::State& state, long long fileSize)
+{
+    state.counters["peak_MB"] = statusMB("VmHWM:");
     state.counters["file_MB"] = static_cast<double>(fileSize) / (1024.0 * 1024.0);
 }

@@ -283,9 +283,12 @@ bool sameKeys(const Dictionary& a, const Dictionary& b)
     if (a.count() != b.count())
         return false;
     auto other = b.begin();
-    for (auto it = a.begin(); it != a.end(); ++it, ++other) {
-        // Records read from one file or made alike share their list of keys.
-        if (&(*it).first != &(*other).first && (*it).first != (*other).first)
+    for (auto it = a.begin(), last = a.end(); it != last; ++it, ++other) {
+        // Records read from one file or made alike share their list of keys,
+        // or at least the keys' texts.
+        const QString& key = (*it).first;
+        const QString& otherKey = (*other).first;
+        if (&key != &otherKey && key.constData() != otherKey.constData() && key != otherKey)
             return false;
     }
     return true;
@@ -299,25 +302,27 @@ class RecordSaveCopier {
 public:
     DictionaryRef copyOf(const DictionaryRef& record)
     {
-        const DictionaryRef category = record->objectForKey(kCategoryPtr).dictionary();
-        const Value uniqueID = Value::int64(category ? category->objectForKey(kCatUniqueID).longLongValue() : 0);
         const auto kind = std::find_if(m_kinds.begin(), m_kinds.end(),
                                        [&record](const Kind& known) { return sameKeys(*known.record, *record); });
-        if (kind == m_kinds.end() && m_kinds.size() < kKinds)
-            return firstOfKind(record, uniqueID);
         if (kind == m_kinds.end()) {
+            const Value uniqueID = uniqueIDOf(record->objectForKey(kCategoryPtr).dictionary());
+            if (m_kinds.size() < kKinds)
+                return firstOfKind(record, uniqueID);
             const DictionaryRef saved = record->mutableCopy();
             saved->removeObjectForKey(kCategoryPtr);
             saved->setObject(uniqueID, kCatUniqueID);
             return saved;
         }
-        std::vector<Value> values(kind->size);
-        std::size_t i = 0;
-        for (const auto& [key, field] : *record) {
-            if (const int slot = kind->places[i++]; slot >= 0)
-                values[std::size_t(slot)] = field;
-        }
-        values[kind->uniqueIDSlot] = uniqueID;
+        m_fields.clear();
+        for (const auto& [key, field] : *record)
+            m_fields.push_back(&field);
+        const Value uniqueID = uniqueIDOf(kind->categoryPlace < 0 ? DictionaryRef()
+                                                                  : m_fields[std::size_t(kind->categoryPlace)]->dictionary());
+        // Each value made in its place, in the order of the copy's keys.
+        std::vector<Value> values;
+        values.reserve(kind->sources.size());
+        for (const int source : kind->sources)
+            values.push_back(source < 0 ? uniqueID : *m_fields[std::size_t(source)]);
         return kind->copies.build(std::move(values));
     }
 
@@ -327,10 +332,15 @@ private:
     struct Kind {
         DictionaryRef record;
         ArchiveDictionaryBuilder copies;
-        std::vector<int> places; // of each key of the record in its copy; -1 for "categoryPtr"
-        std::size_t uniqueIDSlot = 0;
-        std::size_t size = 0;
+        // Of each key of the copy, the place of its value in the record; -1 for "cat_uniqueID".
+        std::vector<int> sources;
+        int categoryPlace = -1; // of "categoryPtr" in the record, -1 without one
     };
+
+    static Value uniqueIDOf(const DictionaryRef& category)
+    {
+        return Value::int64(category ? category->objectForKey(kCatUniqueID).longLongValue() : 0);
+    }
 
     // The copy as the record's own copy makes it: without "categoryPtr", and
     // "cat_uniqueID" where it was or else last.
@@ -343,14 +353,17 @@ private:
         kind.record = record;
         const QStringList keys = saved->allKeys();
         kind.copies.setKeys(std::vector<QString>(keys.begin(), keys.end()));
+        QStringList recordKeys;
         for (const auto& [key, field] : *record)
-            kind.places.push_back(key == kCategoryPtr ? -1 : int(keys.indexOf(key)));
-        kind.uniqueIDSlot = std::size_t(keys.indexOf(kCatUniqueID));
-        kind.size = std::size_t(keys.size());
+            recordKeys.append(key);
+        kind.categoryPlace = int(recordKeys.indexOf(kCategoryPtr));
+        for (const QString& key : keys)
+            kind.sources.push_back(key == kCatUniqueID ? -1 : int(recordKeys.indexOf(key)));
         m_kinds.push_back(std::move(kind));
         return saved;
     }
 
+    std::vector<const Value*> m_fields; // of the record being copied, in its order
     std::vector<Kind> m_kinds;
 };
 } // namespace
@@ -384,13 +397,13 @@ int DocumentFile::encryptContent(const DocumentContent& content, const QString& 
     }
 
     // A new engine for every call, so that a failure leaves the document's own
-    // engine, salt and vector as they were. It draws a fresh salt and vector.
-    auto cipher = std::make_unique<QvCommonCrypto>(password);
+    // engine, salt and vector as they were. Unless it keeps those of `engine`,
+    // it draws a fresh salt and vector.
     const bool keep = mode == SaltAndVector::KeepIfValid && engine && engine->password() == password
         && engine->salt().size() == QvCommonCrypto::kSaltLength && engine->IV().size() == QvCommonCrypto::kIVLength;
-    if (keep) {
-        cipher->setPasswordToDecrypt(password, engine->IV(), engine->salt());
-    } else if (cipher->salt().size() != QvCommonCrypto::kSaltLength) {
+    auto cipher = keep ? std::make_unique<QvCommonCrypto>(password, engine->IV(), engine->salt())
+                       : std::make_unique<QvCommonCrypto>(password);
+    if (!keep && cipher->salt().size() != QvCommonCrypto::kSaltLength) {
         setFailure(error, tr("No random salt could be drawn for the encryption."));
         return QvCommonCrypto::StatusRandomFailure;
     }

@@ -54,8 +54,7 @@ int decryptOthers(const StoredDocument& stored, QvCommonCrypto& engine, const Va
 int decryptCurrent(const StoredDocument& stored, const QString& password, UnlockedContent& out, QByteArray* letGo)
 {
     const EncryptedValues& values = stored.encrypted;
-    auto engine = std::make_unique<QvCommonCrypto>(password);
-    engine->setPasswordToDecrypt(password, values.IV, values.salt);
+    auto engine = std::make_unique<QvCommonCrypto>(password, values.IV, values.salt);
 
     int status = 0;
     const QByteArray check = engine->decrypt(values.rc, &status);

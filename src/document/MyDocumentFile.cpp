@@ -119,6 +119,13 @@ std::optional<QByteArray> MyDocument::dataOfType(const QString&, QString* error)
     if (!DocumentFile::archiveRoot(values, windowState, bytes, error))
         return std::nullopt;
 
+    // The content stays in clear while the document is open, so its ciphertext
+    // is not kept, as after an unlock: a lock encrypts it afresh. Let go of
+    // here, the records are not held a second time beside the file's bytes.
+    values.records = QByteArray();
+    values.categories = QByteArray();
+    values.labels = QByteArray();
+    values.creationDate = QByteArray();
     install(*this, values, std::move(engine));
     setOSXPlatformDictionary(windowState);
     return bytes;

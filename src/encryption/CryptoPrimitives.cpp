@@ -5,7 +5,10 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 
+#include <QScopeGuard>
+
 #include <climits>
+#include <cstring>
 
 namespace {
 constexpr int kAesBlock = 16;
@@ -26,12 +29,10 @@ void CipherContextFree::operator()(EVP_CIPHER_CTX* ctx) const
 
 namespace {
 // Runs the context over `size` bytes at `in` into `output`, which has room for
-// them and a block of padding; `in` is either apart from it or its very start.
+// them and a block of padding and lies apart from them.
 QByteArray runCipherInto(EVP_CIPHER_CTX* ctx, QByteArray output, const char* in, qsizetype size, CipherStep* step)
 {
     auto* out = reinterpret_cast<unsigned char*>(output.data());
-    if (!in)
-        in = output.constData();
     int updated = 0;
     int finished = 0;
     *step = CipherStep::UpdateFailed;
@@ -46,6 +47,41 @@ QByteArray runCipherInto(EVP_CIPHER_CTX* ctx, QByteArray output, const char* in,
     }
     output.truncate(updated + finished);
     return output;
+}
+
+// Encrypts the buffer's contents over themselves. The whole blocks are
+// encrypted where they are first; the part of a block left is taken out
+// before the buffer grows for the padding, so that a buffer the growth moves
+// leaves no plaintext behind in the block it gives back.
+QByteArray encryptInPlace(EVP_CIPHER_CTX* ctx, QByteArray buffer, CipherStep* step)
+{
+    const qsizetype size = buffer.size();
+    const qsizetype whole = size - size % kAesBlock;
+    const int tailSize = static_cast<int>(size - whole);
+    unsigned char tail[kAesBlock];
+    const auto wipeTail = qScopeGuard([&tail] { explicit_bzero(tail, sizeof tail); });
+    auto* out = reinterpret_cast<unsigned char*>(buffer.data());
+    int updated = 0;
+    int more = 0;
+    int finished = 0;
+    *step = CipherStep::UpdateFailed;
+    if (whole == 0 || EVP_CipherUpdate(ctx, out, &updated, out, static_cast<int>(whole)) == 1) {
+        std::memcpy(tail, out + whole, std::size_t(tailSize));
+        explicit_bzero(out + whole, std::size_t(tailSize));
+        buffer.resize(size + EVP_MAX_BLOCK_LENGTH);
+        out = reinterpret_cast<unsigned char*>(buffer.data());
+        if (EVP_CipherUpdate(ctx, out + updated, &more, tail, tailSize) == 1) {
+            *step = CipherStep::FinalFailed;
+            if (EVP_CipherFinal_ex(ctx, out + updated + more, &finished) == 1)
+                *step = CipherStep::Done;
+        }
+    }
+    if (*step != CipherStep::Done) {
+        wipe(buffer);
+        return {};
+    }
+    buffer.truncate(updated + more + finished);
+    return buffer;
 }
 } // namespace
 
@@ -79,7 +115,7 @@ QByteArray pbkdf2HmacSha1(QByteArrayView password, QByteArrayView salt, int roun
 }
 
 namespace {
-// With `inPlace` the input is that buffer's contents, and the output is
+// With `inPlace` (encryption only) the input is that buffer's contents, and the output is
 // written over them.
 QByteArray aesPass(QByteArrayView input, QByteArray* inPlace, const unsigned char* key, const unsigned char* iv,
                   bool decrypt, int options, int* status)
@@ -110,9 +146,7 @@ QByteArray aesPass(QByteArrayView input, QByteArray* inPlace, const unsigned cha
     CipherStep step = CipherStep::Done;
     QByteArray output;
     if (inPlace) {
-        const qsizetype size = inPlace->size();
-        inPlace->resize(size + EVP_MAX_BLOCK_LENGTH);
-        output = runCipherInto(ctx.get(), std::move(*inPlace), nullptr, size, &step);
+        output = encryptInPlace(ctx.get(), std::move(*inPlace), &step);
     } else {
         output = runCipher(ctx.get(), input, &step);
     }
@@ -134,7 +168,7 @@ QByteArray aes256(QByteArrayView input, const unsigned char* key, const unsigned
 QByteArray aes256(QByteArray&& input, const unsigned char* key, const unsigned char* iv, bool decrypt, int options,
                   int* status)
 {
-    if (!input.isDetached() || input.isEmpty())
+    if (decrypt || !input.isDetached() || input.isEmpty())
         return aes256(QByteArrayView(input), key, iv, decrypt, options, status);
     QByteArray buffer = std::move(input);
     const QByteArrayView view(buffer.constData(), buffer.size());

@@ -22,8 +22,9 @@ QByteArray pbkdf2HmacSha1(QByteArrayView password, QByteArrayView salt, int roun
 // result and a non-zero status on failure; no partial plaintext is left behind.
 QByteArray aes256(QByteArrayView input, const unsigned char* key, const unsigned char* iv, bool decrypt,
                   int options, int* status);
-// The same, in the input's own buffer when nothing else shares it: a large
-// value is not held twice, and a plaintext encrypted so is gone.
+// The same, encrypting in the input's own buffer when nothing else shares it:
+// a large value is not held twice, and a plaintext encrypted so is gone, also
+// from a block the buffer leaves when it grows. Decryption takes a copy.
 QByteArray aes256(QByteArray&& input, const unsigned char* key, const unsigned char* iv, bool decrypt, int options,
                   int* status);
 

@@ -41,6 +41,13 @@ QvCommonCrypto::QvCommonCrypto(const QString& password)
     }
 }
 
+QvCommonCrypto::QvCommonCrypto(const QString& password, const QByteArray& iv, const QByteArray& salt)
+    : m_password(password)
+    , m_salt(salt)
+    , m_IV(iv)
+{
+}
+
 QvCommonCrypto::~QvCommonCrypto()
 {
     forgetKey();

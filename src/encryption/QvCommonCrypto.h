@@ -52,6 +52,9 @@ public:
     // cipher call fails until recalcIV_Salt_AESKey() succeeds.
     QvCommonCrypto();
     explicit QvCommonCrypto(const QString& password);
+    // For values encrypted before: the vector and salt they were encrypted
+    // with, as setPasswordToDecrypt takes them, and none drawn.
+    QvCommonCrypto(const QString& password, const QByteArray& iv, const QByteArray& salt);
     ~QvCommonCrypto();
     QvCommonCrypto(const QvCommonCrypto&) = delete;
     QvCommonCrypto& operator=(const QvCommonCrypto&) = delete;

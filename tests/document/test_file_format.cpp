@@ -149,6 +149,22 @@ TEST(DocumentFileWriter, SaveCopiesReplaceTheCategoryLinkAndLeaveTheDocumentAlon
     EXPECT_EQ(first->objectForKey(QStringLiteral("firstName")).stringValue(), QStringLiteral("Ann"));
     EXPECT_FALSE(savedCategories->objectAtIndex(0).dictionary()->containsKey(QStringLiteral("records")));
 
+    // An identifier the record holds already is replaced where it stands, also
+    // in the copy of a record with the keys of an earlier one.
+    const ArrayRef stale = Array::create();
+    for (const qint64 id : {3, 4}) {
+        const DictionaryRef r = record(QStringLiteral("Old"), QStringLiteral("Link"), category(QStringLiteral("G"), id));
+        r->setObject(Value::int64(99), QStringLiteral("cat_uniqueID"));
+        stale->addObject(Value(r));
+    }
+    const ArrayRef savedStale = DocumentFile::getCopyOfContentArrayForSaveOperation(stale);
+    for (const qint64 id : {3, 4}) {
+        const DictionaryRef copy = savedStale->objectAtIndex(id - 3).dictionary();
+        EXPECT_EQ(copy->objectForKey(QStringLiteral("cat_uniqueID")).longLongValue(), id);
+        EXPECT_EQ(copy->allKeys().last(), QStringLiteral("cat_uniqueID"));
+        EXPECT_FALSE(copy->containsKey(QStringLiteral("categoryPtr")));
+    }
+
     EXPECT_TRUE(linked->objectForKey(QStringLiteral("categoryPtr")) == Value(group));
     EXPECT_FALSE(linked->containsKey(QStringLiteral("cat_uniqueID")));
     EXPECT_TRUE(group->containsKey(QStringLiteral("records")));

@@ -265,6 +265,12 @@ TEST(QvCommonCrypto, ANewEngineEncryptsUnderItsOwnSaltOrTheOneGivenIt)
     EXPECT_EQ(reader->decrypt(sealed, &status), kPlaintext);
     EXPECT_EQ(given.encrypt(kPlaintext, &status), kCiphertext);
     EXPECT_EQ(given.AESKey(), kKey);
+
+    // Made with the vector and salt of values encrypted before, it needs no random bytes.
+    FailingRandomSource failing;
+    QvCommonCrypto made(kPassword, kIV, kSalt);
+    EXPECT_EQ(made.encrypt(kPlaintext, &status), kCiphertext);
+    EXPECT_EQ(made.decrypt(kCiphertext, &status), kPlaintext);
 }
 
 TEST(QvCommonCrypto, WrongPasswordOrSaltIsRefusedByThePadding)

@@ -10,6 +10,7 @@
 
 #include "encryption/PasswordSheet.h"
 #include "platform/DocumentWindow.h"
+#include "encryption/QvCommonCrypto.h"
 #include "platform/KeyedArchive.h"
 
 #include <QAccessible>
@@ -23,6 +24,7 @@
 #include <QtEndian>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -337,5 +339,27 @@ TEST(ArchiveWriterMemory, AGrowingArchiveLeavesNoCopyOfItsContentBehind)
         for (const std::vector<char>& frame : FreedBlocks::describe(f))
             stack += std::string("\n  ") + frame.data();
         ADD_FAILURE() << "a block of " << f.blockSize << " bytes freed holding secret " << f.needle << ", by" << stack;
+    }
+}
+
+// A value is encrypted in its own buffer, which grows by the padding first
+// when it has no room to spare: the block it leaves holds no plaintext.
+TEST(CipherMemory, EncryptingInItsOwnBufferLeavesNoCopyOfThePlaintextBehind)
+{
+    const QByteArray needle("Wolkenkuckucksheim");
+    for (const qsizetype size : {4000, 4001, 4015}) {
+        QByteArray plain(size, Qt::Uninitialized); // allocated to the byte
+        std::memset(plain.data(), '.', std::size_t(size));
+        std::memcpy(plain.data() + 1000, needle.constData(), std::size_t(needle.size()));
+        std::memcpy(plain.data() + size - 8, "Wolken", 6); // in the part of a block at the end
+        QvCommonCrypto engine(QStringLiteral("secret"));
+
+        FreedBlocks::arm({{needle.constData(), std::size_t(needle.size())}, {"Wolken", 6}});
+        int status = -1;
+        QByteArray sealed = engine.encrypt(std::move(plain), &status);
+        FreedBlocks::disarm();
+        ASSERT_EQ(status, 0);
+        EXPECT_EQ(sealed.size(), size + 16 - size % 16);
+        EXPECT_EQ(FreedBlocks::findings().size(), 0u) << "size " << size;
     }
 }
