@@ -416,12 +416,30 @@ qsizetype encodeHeader(char* out, quint8 high, quint64 count)
 
 qsizetype headerSize(quint64 count) { return count < 15 ? 1 : 2 + bytesFor(count); }
 
+// The count of data, a string or a container as encodeHeader wrote it, in
+// the marker or in the integer after it; `header` takes the bytes they span.
+quint64 encodedCount(const char* object, qsizetype& header)
+{
+    const quint8 low = quint8(object[0]) & 0x0F;
+    if (low != 0x0F) {
+        header = 1;
+        return low;
+    }
+    const int width = 1 << (quint8(object[1]) & 0x0F);
+    quint64 count = 0;
+    for (int k = 0; k < width; ++k)
+        count = count << 8 | quint8(object[2 + k]);
+    header = 2 + width;
+    return count;
+}
+
 // The length of an object as the writer encodes it, from its bytes; the
 // references of containers `refSize` bytes each.
 quint64 encodedSize(const char* object, int refSize)
 {
     const quint8 marker = quint8(object[0]);
     const quint8 low = marker & 0x0F;
+    quint64 unit = 1;
     switch (marker >> 4) {
     case 0x0: // false, true
         return 1;
@@ -432,31 +450,24 @@ quint64 encodedSize(const char* object, int refSize)
         return 9;
     case 0x4:
     case 0x5:
-    case 0x6: {
-        const quint64 unit = (marker >> 4) == 0x6 ? 2 : 1;
-        if (low != 0x0F)
-            return 1 + low * unit;
-        const int width = 1 << (quint8(object[1]) & 0x0F);
-        quint64 count = 0;
-        for (int k = 0; k < width; ++k)
-            count = count << 8 | quint8(object[2 + k]);
-        return quint64(2 + width) + count * unit;
-    }
+        break;
+    case 0x6:
+        unit = 2;
+        break;
     case 0xA:
-    case 0xD: {
-        const quint64 unit = quint64(refSize) * ((marker >> 4) == 0xD ? 2 : 1);
-        if (low != 0x0F)
-            return 1 + low * unit;
-        const int width = 1 << (quint8(object[1]) & 0x0F);
-        quint64 count = 0;
-        for (int k = 0; k < width; ++k)
-            count = count << 8 | quint8(object[2 + k]);
-        return quint64(2 + width) + count * unit;
-    }
+        unit = quint64(refSize);
+        break;
+    case 0xD:
+        unit = 2 * quint64(refSize);
+        break;
     default: // 0x8: UIDs of 1 to 8 bytes
         return 2 + quint64(low);
     }
+    qsizetype header = 0;
+    const quint64 count = encodedCount(object, header);
+    return quint64(header) + count * unit;
 }
+
 constexpr qsizetype kMaxHeaderSize = 10;
 
 // Byte strings and strings from this size on are kept by reference.
@@ -650,17 +661,8 @@ bool BinaryPlistWriter::stringEquals(Index index, const QString& string) const
     const quint8 marker = quint8(p[0]);
     if ((marker >> 4) != 0x5 && (marker >> 4) != 0x6)
         return false;
-    // The count, in the marker or in the integer after it, as encodeHeader wrote it.
-    quint64 count = marker & 0x0F;
-    qsizetype header = 1;
-    if (count == 0x0F) {
-        const int width = 1 << (quint8(p[1]) & 0x0F);
-        count = 0;
-        for (int k = 0; k < width; ++k)
-            count = count << 8 | quint8(p[2 + k]);
-        header = 2 + width;
-    }
-    if (count != quint64(string.size()))
+    qsizetype header = 0;
+    if (encodedCount(p, header) != quint64(string.size()))
         return false;
     const bool utf16 = (marker >> 4) == 0x6;
     p += header;
