@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+
+#include <sys/mman.h>
 #include <stdexcept>
 
 namespace {
@@ -325,6 +327,42 @@ bool BinaryPlistReader::stringEquals(const Object& string, QLatin1StringView tex
 // Writer
 
 namespace {
+constexpr std::size_t kOwnMapping = std::size_t(1) << 20;
+constexpr std::size_t kPage = 4096;
+std::size_t pages(std::size_t bytes) { return (bytes + kPage - 1) / kPage * kPage; }
+} // namespace
+
+void* growListBlock(void* block, std::size_t bytes, std::size_t newBytes)
+{
+    void* grown = nullptr;
+    if (newBytes < kOwnMapping) {
+        grown = std::realloc(block, newBytes);
+    } else if (bytes < kOwnMapping) {
+        grown = mmap(nullptr, pages(newBytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (grown == MAP_FAILED)
+            throw std::bad_alloc();
+        if (block)
+            std::memcpy(grown, block, bytes);
+        std::free(block);
+    } else {
+        grown = mremap(block, pages(bytes), pages(newBytes), MREMAP_MAYMOVE);
+        if (grown == MAP_FAILED)
+            grown = nullptr;
+    }
+    if (!grown)
+        throw std::bad_alloc();
+    return grown;
+}
+
+void freeListBlock(void* block, std::size_t bytes)
+{
+    if (bytes < kOwnMapping)
+        std::free(block);
+    else
+        munmap(block, pages(bytes));
+}
+
+namespace {
 
 // Big-endian bytes of an integer, `size` of them, written at `out`.
 void putBigEndian(char* out, quint64 value, int size)
@@ -505,13 +543,16 @@ BinaryPlistWriter::~BinaryPlistWriter()
 // The collected bytes are content in clear. A block of the heap that is
 // reallocated may be moved and its old place freed as it was: such a block
 // grows into a new one, the old one wiped first. Blocks from kMapped on are
-// mapped on their own, and growing one moves its pages, leaving no copy.
+// mapped on their own, and growing one moves its pages, leaving no copy; a
+// large file starts in one.
 void BinaryPlistWriter::growEncoded(qsizetype size, bool exact)
 {
     constexpr qsizetype kMapped = qsizetype(32) << 20;
     const qsizetype capacity = exact ? size : std::max({size, 2 * m_encoded.size(), qsizetype(4096)});
     if (m_encoded.size() >= kMapped) {
         m_encoded.resize(capacity);
+    } else if (m_used == 0 && m_expectLarge) {
+        m_encoded = QByteArray(std::max(capacity, kMapped + 1), Qt::Uninitialized);
     } else {
         QByteArray grown(capacity, Qt::Uninitialized);
         if (m_used > 0) {
@@ -690,8 +731,11 @@ BinaryPlistWriter::Index BinaryPlistWriter::addUid(quint64 uid)
     // number read from outside does not size it.
     constexpr quint64 kDenseLimit = 1ULL << 28;
     if (uid < kDenseLimit && uid <= 2 * quint64(m_objectCount) + 1024) {
-        if (uid >= m_uidIndex.size())
-            m_uidIndex.resize(std::max<std::size_t>(uid + 1, m_uidIndex.size() * 2), std::numeric_limits<Index>::max());
+        if (uid >= m_uidIndex.size()) {
+            const std::size_t more = std::max<std::size_t>(uid + 1, m_uidIndex.size() * 2) - m_uidIndex.size();
+            Index* added = m_uidIndex.append(more);
+            std::fill(added, added + more, std::numeric_limits<Index>::max());
+        }
         if (m_uidIndex[uid] == std::numeric_limits<Index>::max())
             m_uidIndex[uid] = encode();
         return m_uidIndex[uid];
@@ -799,7 +843,7 @@ QByteArray BinaryPlistWriter::finish(Index top)
     m_longDataIndex = {};
     for (QHash<quint64, Index>& index : m_scalarIndex)
         index = {};
-    m_uidIndex = {};
+    m_uidIndex.release();
     m_largeUidIndex = {};
 
     const quint64 objectCount = m_objectCount;

@@ -180,14 +180,20 @@ private:
     std::unordered_multimap<std::size_t, std::pair<Text, quint64>> m_values;
 };
 
+// Blocks of the lists below. From kOwnMapping bytes on a block is mapped on
+// its own: growing it moves its pages rather than copying them, and letting
+// it go gives its memory back at once instead of leaving it in the heap,
+// where a run of doublings would leave one freed block after another.
+void* growListBlock(void* block, std::size_t bytes, std::size_t newBytes);
+void freeListBlock(void* block, std::size_t bytes);
+
 // A growing list of plain values: one check per push, no construction of
-// the unused capacity. It grows by reallocation, which moves a large block's
-// pages rather than copying them. For numbers and offsets, not for content.
+// the unused capacity. For numbers and offsets, not for content.
 template <typename T>
 class PodList {
 public:
     PodList() = default;
-    ~PodList() { std::free(m_data); }
+    ~PodList() { freeListBlock(m_data, m_capacity * sizeof(T)); }
     PodList(const PodList&) = delete;
     PodList& operator=(const PodList&) = delete;
 
@@ -213,7 +219,7 @@ public:
     }
     void release()
     {
-        std::free(m_data);
+        freeListBlock(m_data, m_capacity * sizeof(T));
         m_data = nullptr;
         m_size = m_capacity = 0;
     }
@@ -222,10 +228,7 @@ private:
     void grow(std::size_t n)
     {
         const std::size_t capacity = std::max({m_size + n, 2 * m_capacity, std::size_t(1024)});
-        T* grown = static_cast<T*>(std::realloc(m_data, capacity * sizeof(T)));
-        if (!grown)
-            throw std::bad_alloc();
-        m_data = grown;
+        m_data = static_cast<T*>(growListBlock(m_data, m_capacity * sizeof(T), capacity * sizeof(T)));
         m_capacity = capacity;
     }
 
@@ -269,6 +272,9 @@ public:
     // more than 65,535): containers are then encoded as they are added, with
     // nothing kept to lay them out. Before any container is added.
     void setReferenceSize(int size) { m_fixedRefSize = size; }
+    // For a file expected to take megabytes: its bytes are collected in a
+    // block mapped on its own from the start, which grows without a copy.
+    void expectLargeFile() { m_expectLarge = true; }
 
     // The whole file with `top` as its root object. The file is laid out in
     // the buffer the scalars were collected in, which leaves the writer empty.
@@ -329,6 +335,7 @@ private:
     quint64 finalSize(const Entry& e, int refSize) const; // of any object not Encoded
 
     PodList<Entry> m_entries;
+    bool m_expectLarge = false;
     int m_fixedRefSize = 0; // 0: chosen from the count of objects when the file is laid out
     Index m_objectCount = 0;
     PodList<Index> m_refs;
@@ -346,6 +353,6 @@ private:
     LongValueIndex<QString> m_longStringIndex;
     LongValueIndex<QByteArray> m_longDataIndex;
     QHash<quint64, Index> m_scalarIndex[5]; // bool, signed, unsigned, real, date
-    std::vector<Index> m_uidIndex; // by UID value, for the small ones archives use
+    PodList<Index> m_uidIndex; // by UID value, for the small ones archives use
     QHash<quint64, Index> m_largeUidIndex;
 };

@@ -274,7 +274,6 @@ public:
 
     bool encodeRoot(const Value& root, QByteArray& out, QString* error)
     {
-        m_objects.push_back(m_plist.addString(QStringLiteral("$null")));
         // An array of records holds about as many strings as the first has
         // values for each of them; half of that is room that is never wasted.
         if (const ArrayRef records = root.array(); records && records->count() > 0) {
@@ -285,13 +284,16 @@ public:
             // the references need four bytes, and the writer keeps none of
             // the collections to lay them out.
             constexpr qsizetype kManyRecords = 1 << 14;
-            if (records->count() >= kManyRecords)
+            if (records->count() >= kManyRecords) {
                 m_plist.setReferenceSize(4);
+                m_plist.expectLargeFile();
+            }
         }
+        m_objects.push_back(m_plist.addString(QStringLiteral("$null")));
         quint64 rootUid = 0;
         if (!root.isNull() && !encode(root, 0, rootUid, error))
             return false;
-        const Index objects = m_plist.addArray(m_objects);
+        const Index objects = m_plist.addArray(std::span<const Index>(m_objects.data(), m_objects.size()));
         const Index top = object({{key("root"), m_plist.addUid(rootUid)}});
         const Index archive = object({{key("$version"), m_plist.addInt(kArchiveVersion)},
                                       {key("$objects"), objects},
@@ -307,7 +309,7 @@ public:
 private:
     void forgetValues()
     {
-        m_objects = {};
+        m_objects.release();
         m_identityUids = {};
         m_strings.clear();
         m_valueHashes = {};
@@ -713,7 +715,7 @@ private:
 
     const KeyedArchiver::ElementSubstitute& m_substitute;
     BinaryPlistWriter m_plist;
-    std::vector<Index> m_objects; // the plist object of each UID
+    PodList<Index> m_objects; // the plist object of each UID
     QHash<const void*, quint64> m_identityUids;
     StringTable m_strings;
     std::vector<quint32> m_valueHashes; // of the dictionaries being stored, outermost first
