@@ -411,27 +411,6 @@ char* putReferences(char* out, const Ref* refs, std::size_t count, int size)
     return out + std::size_t(size) * count;
 }
 
-// Moves the bytes of a small object to a place at or after them, which may
-// overlap them: read whole before any is written.
-void moveObject(char* to, const char* from, std::size_t n)
-{
-    if (n >= 8 && n <= 16) {
-        quint64 head, tail;
-        std::memcpy(&head, from, 8);
-        std::memcpy(&tail, from + n - 8, 8);
-        std::memcpy(to, &head, 8);
-        std::memcpy(to + n - 8, &tail, 8);
-    } else if (n >= 4 && n < 8) {
-        quint32 head, tail;
-        std::memcpy(&head, from, 4);
-        std::memcpy(&tail, from + n - 4, 4);
-        std::memcpy(to, &head, 4);
-        std::memcpy(to + n - 4, &tail, 4);
-    } else {
-        std::memmove(to, from, n);
-    }
-}
-
 // An integer object: 1, 2 or 4 bytes unsigned, 8 bytes signed.
 qsizetype encodeInt(char* out, qint64 value)
 {
@@ -533,35 +512,54 @@ void encodeCharacters(char* out, const QString& string, bool ascii)
 
 } // namespace
 
-BinaryPlistWriter::~BinaryPlistWriter()
+BinaryPlistWriter::~BinaryPlistWriter() { releaseEncoded(); }
+
+// The collected bytes are content in clear: they are wiped wherever they
+// leave a block, and a block is never reallocated in the heap, which may move
+// it and free its old place as it was. From kMapped on they are in a block
+// mapped on its own, which grows by moving its pages, leaving no copy.
+void BinaryPlistWriter::growEncoded(qsizetype size)
 {
-    // Content in clear, when the writer is let go before it finished.
-    if (m_encodedData)
-        explicit_bzero(m_encodedData, size_t(m_used));
+    constexpr qsizetype kMapped = qsizetype(1) << 20;
+    const qsizetype capacity = std::max({size, 2 * m_encodedCapacity, qsizetype(4096), m_expectLarge ? kMapped : 0});
+    char* grown = nullptr;
+    if (m_encodedMapped) {
+        void* moved = mremap(m_encodedData, pages(std::size_t(m_encodedCapacity)), pages(std::size_t(capacity)), MREMAP_MAYMOVE);
+        if (moved == MAP_FAILED)
+            throw std::bad_alloc();
+        m_encodedData = static_cast<char*>(moved);
+        m_encodedCapacity = qsizetype(pages(std::size_t(capacity)));
+        return;
+    }
+    const bool mapped = capacity >= kMapped;
+    if (mapped) {
+        void* block = mmap(nullptr, pages(std::size_t(capacity)), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        grown = block == MAP_FAILED ? nullptr : static_cast<char*>(block);
+    } else {
+        grown = static_cast<char*>(std::malloc(std::size_t(capacity)));
+    }
+    if (!grown)
+        throw std::bad_alloc();
+    if (m_used > 0)
+        std::memcpy(grown, m_encodedData, size_t(m_used));
+    releaseEncoded();
+    m_encodedData = grown;
+    m_encodedCapacity = mapped ? qsizetype(pages(std::size_t(capacity))) : capacity;
+    m_encodedMapped = mapped;
 }
 
-// The collected bytes are content in clear. A block of the heap that is
-// reallocated may be moved and its old place freed as it was: such a block
-// grows into a new one, the old one wiped first. Blocks from kMapped on are
-// mapped on their own, and growing one moves its pages, leaving no copy; a
-// large file starts in one.
-void BinaryPlistWriter::growEncoded(qsizetype size, bool exact)
+void BinaryPlistWriter::releaseEncoded()
 {
-    constexpr qsizetype kMapped = qsizetype(32) << 20;
-    const qsizetype capacity = exact ? size : std::max({size, 2 * m_encoded.size(), qsizetype(4096)});
-    if (m_encoded.size() >= kMapped) {
-        m_encoded.resize(capacity);
-    } else if (m_used == 0 && m_expectLarge) {
-        m_encoded = QByteArray(std::max(capacity, kMapped + 1), Qt::Uninitialized);
-    } else {
-        QByteArray grown(capacity, Qt::Uninitialized);
-        if (m_used > 0) {
-            std::memcpy(grown.data(), m_encodedData, size_t(m_used));
-            explicit_bzero(m_encodedData, size_t(m_used)); // the writer's own block, never shared
-        }
-        m_encoded.swap(grown);
-    }
-    m_encodedData = m_encoded.data();
+    if (!m_encodedData)
+        return;
+    explicit_bzero(m_encodedData, size_t(m_used));
+    if (m_encodedMapped)
+        munmap(m_encodedData, std::size_t(m_encodedCapacity));
+    else
+        std::free(m_encodedData);
+    m_encodedData = nullptr;
+    m_encodedCapacity = 0;
+    m_encodedMapped = false;
 }
 
 BinaryPlistWriter::Index BinaryPlistWriter::addEncoded(const char* bytes, qsizetype size)
@@ -860,64 +858,79 @@ QByteArray BinaryPlistWriter::finish(Index top)
     const int offsetSize = bytesFor(tableOffset);
     const quint64 total = tableOffset + objectCount * quint64(offsetSize) + kTrailerSize;
 
-    // Each entry's objects go to their place from the last to the first. A
-    // scalar's place lies at or after where its bytes were collected, and
-    // past the bytes of every scalar before it, so that none is overwritten
-    // unread.
-    if (m_encoded.size() < qsizetype(total))
-        growEncoded(qsizetype(total), true);
-    QByteArray out = std::move(m_encoded);
-    m_encoded = QByteArray();
-    m_encodedData = nullptr;
+    // The objects go to their places in order, into a buffer of their own.
+    // The collected bytes are let go of as they are consumed, so that the
+    // two are not held whole at once.
+    // With room after it for a block cipher's padding, so that encrypting it
+    // in its own buffer does not move it (and need a second one meanwhile).
+    constexpr qsizetype kPaddingRoom = 32;
+    QByteArray out;
+    out.reserve(qsizetype(total) + kPaddingRoom);
     out.resize(qsizetype(total));
     char* p = out.data();
     char* table = p + tableOffset;
-    quint64 at = tableOffset;
-    quint64 encodedEnd = quint64(m_used); // of the encoded objects after the entry at hand
-    for (std::size_t i = m_entries.size(); i-- > 0;) {
+    const char* from = m_encodedData;
+    quint64 consumed = 0; // of the collected bytes, wiped and given back
+    quint64 at = kMagicSize;
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const Entry& e = m_entries[i];
-        switch (e.kept) {
-        case Encoded: {
-            // Objects that follow one another move together, and are then
-            // read in order for where each begins.
-            const quint64 size = encodedEnd - e.place;
-            encodedEnd = e.place;
-            at -= size;
-            moveObject(p + at, p + e.place, size);
-            quint64 object = at;
+        if (e.kept == Encoded) {
+            // Objects that follow one another are read for where each
+            // begins, then copied together.
+            quint64 end = e.place;
             for (Index k = 0; k < e.count; ++k) {
-                putBigEndian(table + std::size_t(e.first + k) * std::size_t(offsetSize), object, offsetSize);
-                object += encodedSize(p + object, refSize);
+                putBigEndian(table + std::size_t(e.first + k) * std::size_t(offsetSize), at + (end - e.place), offsetSize);
+                end += encodedSize(from + end, refSize);
+            }
+            std::memcpy(p + at, from + e.place, size_t(end - e.place));
+            at += end - e.place;
+            constexpr quint64 kGiveBack = quint64(4) << 20;
+            if (m_encodedMapped && end - consumed >= kGiveBack) {
+                const quint64 upTo = (quintptr(from) + end) / kPage * kPage - quintptr(from);
+                explicit_bzero(m_encodedData + consumed, size_t(upTo - consumed));
+                madvise(m_encodedData + consumed, size_t(upTo - consumed), MADV_DONTNEED);
+                consumed = upTo;
             }
             continue;
         }
+        putBigEndian(table + std::size_t(e.first) * std::size_t(offsetSize), at, offsetSize);
+        char* object = p + at;
+        at += finalSize(e, refSize);
+        switch (e.kept) {
         case LargeData: {
-            at -= finalSize(e, refSize);
             const QByteArray& data = m_largeData[e.place];
-            char* object = p + at + encodeHeader(p + at, 0x4, quint64(data.size()));
+            object += encodeHeader(object, 0x4, quint64(data.size()));
             std::memcpy(object, data.constData(), size_t(data.size()));
             break;
         }
         case LargeAscii:
         case LargeUtf16: {
-            at -= finalSize(e, refSize);
             const QString& string = m_largeStrings[e.place];
             const bool ascii = e.kept == LargeAscii;
-            char* object = p + at + encodeHeader(p + at, ascii ? 0x5 : 0x6, quint64(string.size()));
+            object += encodeHeader(object, ascii ? 0x5 : 0x6, quint64(string.size()));
             encodeCharacters(object, string, ascii);
             break;
         }
         case ArrayRefs:
         case DictRefs: {
-            at -= finalSize(e, refSize);
             const quint64 count = m_refs[e.place];
-            char* object = p + at + encodeHeader(p + at, e.kept == DictRefs ? 0xD : 0xA, count);
+            object += encodeHeader(object, e.kept == DictRefs ? 0xD : 0xA, count);
             putReferences(object, m_refs.data() + e.place + 1, count * (e.kept == DictRefs ? 2 : 1), refSize);
             break;
         }
+        case Encoded:
+            break;
         }
-        putBigEndian(table + std::size_t(e.first) * std::size_t(offsetSize), at, offsetSize);
     }
+    Q_ASSERT(at == tableOffset);
+    // What was not given back yet is wiped with the rest.
+    if (consumed > 0) {
+        m_encodedData += consumed;
+        m_encodedCapacity -= qsizetype(consumed);
+        m_used -= qsizetype(consumed);
+        munmap(m_encodedData - consumed, size_t(consumed));
+    }
+    releaseEncoded();
     std::memcpy(p, kMagic, kMagicSize);
     char* trailer = table + objectCount * quint64(offsetSize);
     std::memset(trailer, 0, 6);

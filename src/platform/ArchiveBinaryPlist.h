@@ -273,7 +273,7 @@ public:
     // nothing kept to lay them out. Before any container is added.
     void setReferenceSize(int size) { m_fixedRefSize = size; }
     // For a file expected to take megabytes: its bytes are collected in a
-    // block mapped on its own from the start, which grows without a copy.
+    // block mapped on its own from the start.
     void expectLargeFile() { m_expectLarge = true; }
 
     // The whole file with `top` as its root object. The file is laid out in
@@ -308,8 +308,8 @@ private:
     // Room for `size` more bytes at the end of m_encoded, not yet taken.
     char* encodedTail(qsizetype size)
     {
-        if (m_encoded.size() - m_used < size)
-            growEncoded(m_used + size, false);
+        if (m_encodedCapacity - m_used < size)
+            growEncoded(m_used + size);
         return m_encodedData + m_used;
     }
     // A new encoded object of `size` bytes, which the caller writes at `out`.
@@ -328,7 +328,8 @@ private:
         m_used += size;
         return m_objectCount++;
     }
-    void growEncoded(qsizetype size, bool exact);
+    void growEncoded(qsizetype size);
+    void releaseEncoded();
     Index addEncoded(const char* bytes, qsizetype size);
     Index addUniqueScalar(int kind, quint64 bits, const char* bytes, qsizetype size);
     Index addContainer(Kept kept, std::size_t count, std::span<const Index> first, std::span<const Index> second);
@@ -339,10 +340,13 @@ private:
     int m_fixedRefSize = 0; // 0: chosen from the count of objects when the file is laid out
     Index m_objectCount = 0;
     PodList<Index> m_refs;
-    // The bytes of every scalar not kept by reference, in order: the first
-    // m_used of them. Its size is its capacity.
-    QByteArray m_encoded;
+    // The bytes of every encoded object, in order: content in clear, in a
+    // block of the heap while it is small, then in one mapped on its own,
+    // which grows by moving its pages (never through a reallocation of the
+    // heap, which may leave a copy behind).
     char* m_encodedData = nullptr;
+    qsizetype m_encodedCapacity = 0;
+    bool m_encodedMapped = false;
     qsizetype m_used = 0;
     // Long byte strings and strings are not copied: they are written from
     // the values themselves when the file is laid out.

@@ -208,7 +208,7 @@ public:
         if (uid > std::numeric_limits<quint32>::max())
             return uid; // beyond the table: stored again if met again
         m_slots[i] = Slot{hash, quint32(uid)};
-        if (++m_count * 2 > m_slots.size())
+        if (full(++m_count, m_slots.size()))
             grow();
         return uid;
     }
@@ -219,7 +219,7 @@ public:
     {
         constexpr std::size_t kMostSlots = std::size_t(1) << 24;
         std::size_t size = m_slots.size();
-        while (count * 2 > size && size < kMostSlots)
+        while (full(count, size) && size < kMostSlots)
             size *= 2;
         if (m_count == 0 && size > m_slots.size()) {
             SlotTable<Slot> larger(size);
@@ -237,6 +237,11 @@ public:
 
 private:
     static constexpr std::size_t kInitialSlots = 1024;
+
+    // Three quarters of the slots taken: a search then reads about two cache
+    // lines of slots in all, and the table of a large archive takes a third
+    // less memory than at half.
+    static bool full(std::size_t count, std::size_t capacity) { return count * 4 > capacity * 3; }
 
     struct Slot {
         quint32 hash = 0;
@@ -274,11 +279,12 @@ public:
 
     bool encodeRoot(const Value& root, QByteArray& out, QString* error)
     {
-        // An array of records holds about as many strings as the first has
-        // values for each of them; half of that is room that is never wasted.
+        // An array of records holds up to as many strings as the first has
+        // values for each of them, and many of them are shared or empty: room
+        // for a third of that is seldom wasted, and saves most of the growth.
         if (const ArrayRef records = root.array(); records && records->count() > 0) {
             if (const Dictionary* first = records->objects().front().dictionaryIfDictionary())
-                m_strings.reserve(std::size_t(records->count()) * std::size_t(first->count()) / 2);
+                m_strings.reserve(std::size_t(records->count()) * std::size_t(first->count()) / 3);
             // Each record is four objects at least (its UID, the arrays of
             // its keys and of its values, and itself): from kManyRecords on
             // the references need four bytes, and the writer keeps none of
