@@ -459,6 +459,16 @@ int DocumentFile::encryptContent(const DocumentContent& content, const QString& 
 bool DocumentFile::archiveRoot(const EncryptedValues& values, const DictionaryRef& platformDictionary,
                                QByteArray& out, QString* error)
 {
+    QByteArrayList pieces;
+    if (!archiveRoot(values, platformDictionary, pieces, error))
+        return false;
+    out = pieces.size() == 1 ? std::move(pieces.front()) : pieces.join();
+    return true;
+}
+
+bool DocumentFile::archiveRoot(const EncryptedValues& values, const DictionaryRef& platformDictionary,
+                               QByteArrayList& out, QString* error)
+{
     const DictionaryRef root = Dictionary::create();
     root->setObject(Value::uint64(kCurrentVersion), kAppVersion);
     root->setObject(Value(QStringLiteral("OSX")), kLatestPlatform);
@@ -480,12 +490,12 @@ bool DocumentFile::archiveRoot(const EncryptedValues& values, const DictionaryRe
         root->setObject(Value(platformDictionary), kPlatformDictionary);
 
     QString why;
-    QByteArray bytes;
-    if (!KeyedArchiver::archive(Value(root), bytes, &why)) {
+    QByteArrayList pieces;
+    if (!KeyedArchiver::archive(Value(root), pieces, &why)) {
         setFailure(error, tr("The document could not be archived: %1").arg(why));
         return false;
     }
-    out = std::move(bytes);
+    out = std::move(pieces);
     return true;
 }
 

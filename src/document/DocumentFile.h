@@ -141,6 +141,10 @@ public:
     // False (with a reason) when the archive cannot be made.
     static bool archiveRoot(const EncryptedValues& values, const DictionaryRef& platformDictionary, QByteArray& out,
                             QString* error = nullptr);
+    // The same bytes in pieces to be written one after the other, the
+    // encrypted values pieces of their own shared with `values`, not copied.
+    static bool archiveRoot(const EncryptedValues& values, const DictionaryRef& platformDictionary,
+                            QByteArrayList& out, QString* error = nullptr);
 
     // The window-state dictionary written at a save and a lock.
     static DictionaryRef windowStateDictionary(const StoredFrame& frame, bool toolbarVisible);

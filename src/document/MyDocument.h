@@ -214,6 +214,7 @@ public:
     // File format, unlocking and locking.
     bool readFromData(const QByteArray& data, const QString& typeName, QString* error) override;
     std::optional<QByteArray> dataOfType(const QString& typeName, QString* error) override;
+    std::optional<QByteArrayList> piecesOfType(const QString& typeName, QString* error) override;
     // Encrypts records, categories, captions and creation date into the four encrypted values.
     bool encryptData();
     int Decript() override;

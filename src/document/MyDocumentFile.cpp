@@ -89,7 +89,15 @@ bool MyDocument::encryptData()
     return true;
 }
 
-std::optional<QByteArray> MyDocument::dataOfType(const QString&, QString* error)
+std::optional<QByteArray> MyDocument::dataOfType(const QString& typeName, QString* error)
+{
+    const std::optional<QByteArrayList> pieces = piecesOfType(typeName, error);
+    if (!pieces)
+        return std::nullopt;
+    return pieces->join();
+}
+
+std::optional<QByteArrayList> MyDocument::piecesOfType(const QString&, QString* error)
 {
     if (!YouCanSave()) {
         qWarning("returned nil from dataOfType");
@@ -98,7 +106,7 @@ std::optional<QByteArray> MyDocument::dataOfType(const QString&, QString* error)
         return std::nullopt;
     }
 
-    QByteArray bytes;
+    QByteArrayList bytes;
     if (isEncrypted()) {
         // Read but not yet unlocked: written as it was read, so the values keep the
         // salt, vector and password check they were encrypted with.
@@ -120,8 +128,8 @@ std::optional<QByteArray> MyDocument::dataOfType(const QString&, QString* error)
         return std::nullopt;
 
     // The content stays in clear while the document is open, so its ciphertext
-    // is not kept, as after an unlock: a lock encrypts it afresh. Let go of
-    // here, the records are not held a second time beside the file's bytes.
+    // is not kept, as after an unlock: a lock encrypts it afresh. What the
+    // file is written from is held by its pieces alone, and let go of with them.
     values.records = QByteArray();
     values.categories = QByteArray();
     values.labels = QByteArray();

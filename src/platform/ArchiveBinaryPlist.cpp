@@ -831,7 +831,13 @@ quint64 BinaryPlistWriter::finalSize(const Entry& e, int refSize) const
     return 0;
 }
 
-QByteArray BinaryPlistWriter::finish(Index top)
+QByteArray BinaryPlistWriter::finish(Index top) { return layOut(top, false).front(); }
+
+QByteArrayList BinaryPlistWriter::finishInPieces(Index top) { return layOut(top, true); }
+
+// With `dataApart`, long byte strings are left out of the buffer the rest
+// goes to, and the file is that buffer cut where each of them belongs.
+QByteArrayList BinaryPlistWriter::layOut(Index top, bool dataApart)
 {
     // The indexes of values already added are not needed for the layout,
     // which makes the file's buffer: they go first.
@@ -857,6 +863,16 @@ QByteArray BinaryPlistWriter::finish(Index top)
     }
     const int offsetSize = bytesFor(tableOffset);
     const quint64 total = tableOffset + objectCount * quint64(offsetSize) + kTrailerSize;
+    quint64 apart = 0; // bytes of the long byte strings left out of the buffer
+    if (dataApart) {
+        for (const QByteArray& data : m_largeData)
+            apart += quint64(data.size());
+    }
+    struct Cut {
+        quint64 at; // in the buffer
+        std::size_t data; // in m_largeData
+    };
+    std::vector<Cut> cuts;
 
     // The objects go to their places in order, into a buffer of their own.
     // The collected bytes are let go of as they are consumed, so that the
@@ -865,10 +881,11 @@ QByteArray BinaryPlistWriter::finish(Index top)
     // in its own buffer does not move it (and need a second one meanwhile).
     constexpr qsizetype kPaddingRoom = 32;
     QByteArray out;
-    out.reserve(qsizetype(total) + kPaddingRoom);
-    out.resize(qsizetype(total));
-    char* p = out.data();
-    char* table = p + tableOffset;
+    out.reserve(qsizetype(total - apart) + kPaddingRoom);
+    out.resize(qsizetype(total - apart));
+    char* const buffer = out.data();
+    quint64 leftOut = 0; // of the file's bytes so far: the file's byte `at` goes to buffer[at - leftOut]
+    char* table = buffer + (tableOffset - apart);
     const char* from = m_encodedData;
     quint64 consumed = 0; // of the collected bytes, wiped and given back
     quint64 at = kMagicSize;
@@ -882,7 +899,7 @@ QByteArray BinaryPlistWriter::finish(Index top)
                 putBigEndian(table + std::size_t(e.first + k) * std::size_t(offsetSize), at + (end - e.place), offsetSize);
                 end += encodedSize(from + end, refSize);
             }
-            std::memcpy(p + at, from + e.place, size_t(end - e.place));
+            std::memcpy(buffer + (at - leftOut), from + e.place, size_t(end - e.place));
             at += end - e.place;
             constexpr quint64 kGiveBack = quint64(4) << 20;
             if (m_encodedMapped && end - consumed >= kGiveBack) {
@@ -894,13 +911,18 @@ QByteArray BinaryPlistWriter::finish(Index top)
             continue;
         }
         putBigEndian(table + std::size_t(e.first) * std::size_t(offsetSize), at, offsetSize);
-        char* object = p + at;
+        char* object = buffer + (at - leftOut);
         at += finalSize(e, refSize);
         switch (e.kept) {
         case LargeData: {
             const QByteArray& data = m_largeData[e.place];
             object += encodeHeader(object, 0x4, quint64(data.size()));
-            std::memcpy(object, data.constData(), size_t(data.size()));
+            if (dataApart) {
+                cuts.push_back(Cut{quint64(object - buffer), e.place});
+                leftOut += quint64(data.size());
+            } else {
+                std::memcpy(object, data.constData(), size_t(data.size()));
+            }
             break;
         }
         case LargeAscii:
@@ -931,7 +953,7 @@ QByteArray BinaryPlistWriter::finish(Index top)
         munmap(m_encodedData - consumed, size_t(consumed));
     }
     releaseEncoded();
-    std::memcpy(p, kMagic, kMagicSize);
+    std::memcpy(buffer, kMagic, kMagicSize);
     char* trailer = table + objectCount * quint64(offsetSize);
     std::memset(trailer, 0, 6);
     trailer[6] = static_cast<char>(offsetSize);
@@ -940,11 +962,25 @@ QByteArray BinaryPlistWriter::finish(Index top)
     putBigEndian(trailer + 16, top, 8);
     putBigEndian(trailer + 24, tableOffset, 8);
 
+    QByteArrayList pieces;
+    if (cuts.empty()) {
+        pieces.append(std::move(out));
+    } else {
+        quint64 from = 0;
+        for (const Cut& cut : cuts) {
+            pieces.append(QByteArray(buffer + from, qsizetype(cut.at - from)));
+            pieces.append(m_largeData[cut.data]);
+            from = cut.at;
+        }
+        pieces.append(QByteArray(buffer + from, out.size() - qsizetype(from)));
+        explicit_bzero(buffer, size_t(out.size()));
+    }
+
     m_used = 0;
     m_objectCount = 0;
     m_entries.release();
     m_refs.release();
     m_largeData = {};
     m_largeStrings = {};
-    return out;
+    return pieces;
 }

@@ -11,6 +11,7 @@
 #include "platform/Value.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -276,9 +277,12 @@ public:
     // block mapped on its own from the start.
     void expectLargeFile() { m_expectLarge = true; }
 
-    // The whole file with `top` as its root object. The file is laid out in
-    // the buffer the scalars were collected in, which leaves the writer empty.
+    // The whole file with `top` as its root object, which leaves the writer empty.
     QByteArray finish(Index top);
+    // The same file in pieces to be written one after the other: each long
+    // byte string is a piece of its own, shared with the value it came from
+    // rather than copied.
+    QByteArrayList finishInPieces(Index top);
 
 private:
     // What the objects are, in order: each object but the encoded ones has
@@ -334,6 +338,7 @@ private:
     Index addUniqueScalar(int kind, quint64 bits, const char* bytes, qsizetype size);
     Index addContainer(Kept kept, std::size_t count, std::span<const Index> first, std::span<const Index> second);
     quint64 finalSize(const Entry& e, int refSize) const; // of any object not Encoded
+    QByteArrayList layOut(Index top, bool dataApart);
 
     PodList<Entry> m_entries;
     bool m_expectLarge = false;

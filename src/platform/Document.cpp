@@ -91,6 +91,14 @@ std::optional<QByteArray> Document::dataOfType(const QString& typeName, QString*
     return std::nullopt;
 }
 
+std::optional<QByteArrayList> Document::piecesOfType(const QString& typeName, QString* error)
+{
+    std::optional<QByteArray> data = dataOfType(typeName, error);
+    if (!data)
+        return std::nullopt;
+    return QByteArrayList{std::move(*data)};
+}
+
 bool Document::readFromURL(const QUrl& url, const QString& typeName, QString* error)
 {
     QString why;
@@ -125,13 +133,13 @@ QString Document::fileTooLargeMessage() const
 bool Document::writeToURL(const QUrl& url, const QString& typeName, QString* error)
 {
     QString why;
-    const std::optional<QByteArray> data = dataOfType(typeName, &why);
-    if (!data) {
+    const std::optional<QByteArrayList> pieces = piecesOfType(typeName, &why);
+    if (!pieces) {
         if (error)
             *error = why;
         return false;
     }
-    return FileWrite::writeWholeFile(url.toLocalFile(), *data, error);
+    return FileWrite::writeWholeFile(url.toLocalFile(), *pieces, error);
 }
 
 bool Document::revertToContentsOfURL(const QUrl& url, const QString& typeName, QString* error)

@@ -78,6 +78,11 @@ public:
     // Reading and writing. A read that fails must leave the document as it was.
     virtual bool readFromData(const QByteArray& data, const QString& typeName, QString* error);
     virtual std::optional<QByteArray> dataOfType(const QString& typeName, QString* error);
+    // The file's bytes in pieces written one after the other, for a document
+    // whose file holds large values it keeps: they are written from where
+    // they are rather than gathered into one buffer first. By default the
+    // one piece of dataOfType.
+    virtual std::optional<QByteArrayList> piecesOfType(const QString& typeName, QString* error);
     // Reads only a regular file of at most kLargestReadableFile bytes.
     bool readFromURL(const QUrl& url, const QString& typeName, QString* error);
     static constexpr qint64 kLargestReadableFile = qint64(1) << 30;

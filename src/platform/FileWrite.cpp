@@ -4,11 +4,18 @@
 
 bool FileWrite::writeWholeFile(const QString& path, const QByteArray& bytes, QString* error)
 {
-    // Unbuffered: the bytes go to the file straight from the caller's buffer, with no copy
+    return writeWholeFile(path, QByteArrayList{bytes}, error);
+}
+
+bool FileWrite::writeWholeFile(const QString& path, const QByteArrayList& pieces, QString* error)
+{
+    // Unbuffered: the bytes go to the file straight from the caller's buffers, with no copy
     // of them left in one of the file's own.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size()
-        || !file.commit()) {
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    for (qsizetype i = 0; written && i < pieces.size(); ++i)
+        written = file.write(pieces[i]) == pieces[i].size();
+    if (!written || !file.commit()) {
         if (error)
             *error = file.errorString();
         file.cancelWriting();

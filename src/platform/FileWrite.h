@@ -4,11 +4,14 @@
 // the old file as it was.
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 
 namespace FileWrite {
 
 // False, with the system's reason in `error`, when the file could not be written.
 bool writeWholeFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// The file made of `pieces`, one after the other.
+bool writeWholeFile(const QString& path, const QByteArrayList& pieces, QString* error = nullptr);
 
 } // namespace FileWrite

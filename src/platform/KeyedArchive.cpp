@@ -279,6 +279,26 @@ public:
 
     bool encodeRoot(const Value& root, QByteArray& out, QString* error)
     {
+        Index top = 0;
+        if (!encodeObjects(root, top, error))
+            return false;
+        out = m_plist.finish(top);
+        return true;
+    }
+
+    bool encodeRoot(const Value& root, QByteArrayList& pieces, QString* error)
+    {
+        Index top = 0;
+        if (!encodeObjects(root, top, error))
+            return false;
+        pieces = m_plist.finishInPieces(top);
+        return true;
+    }
+
+private:
+    // Every object of the archive, `top` the dictionary at its head.
+    bool encodeObjects(const Value& root, Index& top, QString* error)
+    {
         // An array of records holds up to as many strings as the first has
         // values for each of them, and many of them are shared or empty: room
         // for a third of that is seldom wasted, and saves most of the growth.
@@ -300,19 +320,17 @@ public:
         if (!root.isNull() && !encode(root, 0, rootUid, error))
             return false;
         const Index objects = m_plist.addArray(std::span<const Index>(m_objects.data(), m_objects.size()));
-        const Index top = object({{key("root"), m_plist.addUid(rootUid)}});
-        const Index archive = object({{key("$version"), m_plist.addInt(kArchiveVersion)},
-                                      {key("$objects"), objects},
-                                      {key("$archiver"), m_plist.addString(QStringLiteral("NSKeyedArchiver"))},
-                                      {key("$top"), top}});
+        const Index rootReference = object({{key("root"), m_plist.addUid(rootUid)}});
+        top = object({{key("$version"), m_plist.addInt(kArchiveVersion)},
+                      {key("$objects"), objects},
+                      {key("$archiver"), m_plist.addString(QStringLiteral("NSKeyedArchiver"))},
+                      {key("$top"), rootReference}});
         // What finds repeated values is not needed for the layout, which
         // makes the file's buffer: it goes first.
         forgetValues();
-        out = m_plist.finish(archive);
         return true;
     }
 
-private:
     void forgetValues()
     {
         m_objects.release();
@@ -1257,6 +1275,13 @@ private:
 bool KeyedArchiver::archive(const Value& root, QByteArray& out, QString* error)
 {
     return archive(root, out, error, {});
+}
+
+bool KeyedArchiver::archive(const Value& root, QByteArrayList& pieces, QString* error)
+{
+    pieces.clear();
+    ArchiveWriter writer;
+    return writer.encodeRoot(root, pieces, error);
 }
 
 bool KeyedArchiver::archive(const Value& root, QByteArray& out, QString* error, const ElementSubstitute& substitute)

@@ -24,6 +24,7 @@
 #include "platform/Value.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 
 #include <functional>
@@ -36,6 +37,10 @@ public:
     // that contains itself or is nested deeper than kMaxDepth.
     static QByteArray archivedDataWithRootObject(const Value& root);
     static bool archive(const Value& root, QByteArray& out, QString* error = nullptr);
+    // The same archive in pieces to be written one after the other, each long
+    // byte string of the root's a piece of its own, shared rather than copied:
+    // a file that holds large values is written without a second copy of them.
+    static bool archive(const Value& root, QByteArrayList& pieces, QString* error);
 
     // Archives an array as if each dictionary in it were the one `substitute`
     // makes of it, each made only while it is written: the archive of an array

@@ -548,6 +548,28 @@ TEST(KeyedArchiveWriter, LongValuesReadBackHereAndWithLibplist)
     EXPECT_EQ(byteStrings.count(bytes), 1);
 }
 
+// In pieces, an archive is the same bytes, and each long byte string is a
+// piece of its own that shares the value's bytes instead of copying them.
+TEST(KeyedArchiveWriter, PiecesAreTheArchiveWithLongByteStringsShared)
+{
+    const QByteArray first = QByteArray(9000, '\x01') + "first";
+    const QByteArray second = QByteArray(20000, '\x02');
+    const DictionaryRef root = Dictionary::create({{"first", Value::data(first)}, {"small", Value::data("tiny")},
+                                                   {"name", Value(QString(5000, QLatin1Char('n')))},
+                                                   {"second", Value::data(second)}, {"firstAgain", Value::data(first)},
+                                                   {"number", Value::int64(7)}});
+    for (const Value& v : {Value(root), Value(Dictionary::create({{"small", Value::data("tiny")}}))}) {
+        QByteArrayList pieces;
+        ASSERT_TRUE(KeyedArchiver::archive(v, pieces, nullptr));
+        EXPECT_EQ(pieces.join(), KeyedArchiver::archivedDataWithRootObject(v));
+    }
+    QByteArrayList pieces;
+    ASSERT_TRUE(KeyedArchiver::archive(Value(root), pieces, nullptr));
+    ASSERT_EQ(pieces.size(), 5); // around and between the two long ones, each stored once
+    EXPECT_EQ(pieces[1].constData(), first.constData());
+    EXPECT_EQ(pieces[3].constData(), second.constData());
+}
+
 // ---------------------------------------------------------------------------
 // Damaged and hostile archives
 
