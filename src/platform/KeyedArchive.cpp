@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <new>
 #include <span>
+#include <type_traits>
 
 #include <sys/mman.h>
 
@@ -277,21 +278,17 @@ public:
 
     explicit ArchiveWriter(const KeyedArchiver::ElementSubstitute& substitute = {}) : m_substitute(substitute) {}
 
-    bool encodeRoot(const Value& root, QByteArray& out, QString* error)
+    // `out` a QByteArray for the whole file, or a QByteArrayList for its pieces.
+    template <typename Out>
+    bool encodeRoot(const Value& root, Out& out, QString* error)
     {
         Index top = 0;
         if (!encodeObjects(root, top, error))
             return false;
-        out = m_plist.finish(top);
-        return true;
-    }
-
-    bool encodeRoot(const Value& root, QByteArrayList& pieces, QString* error)
-    {
-        Index top = 0;
-        if (!encodeObjects(root, top, error))
-            return false;
-        pieces = m_plist.finishInPieces(top);
+        if constexpr (std::is_same_v<Out, QByteArrayList>)
+            out = m_plist.finishInPieces(top);
+        else
+            out = m_plist.finish(top);
         return true;
     }
 
