@@ -312,33 +312,43 @@ TEST_F(MemoryAfterLockTest, NothingOfAContactOrThePasswordIsHeldOnceLocked)
 }
 
 // The writer collects an archive's bytes in a buffer that grows as they come:
-// each block it leaves behind held content in clear and is wiped first.
+// each block it leaves behind held content in clear and is wiped first. Also
+// past the tens of megabytes from which a block of the heap would grow by
+// reallocation, which may move it and free the old place unwiped.
 TEST(ArchiveWriterMemory, AGrowingArchiveLeavesNoCopyOfItsContentBehind)
 {
-    const QString secrets[] = {text(0), text(2)}; // one stored as UTF-16, one as ASCII bytes
-    const QByteArray forms[] = {[&] {
-                                    QByteArray be(secrets[0].size() * 2, '\0');
-                                    qToBigEndian<char16_t>(secrets[0].utf16(), secrets[0].size(), be.data());
-                                    return be;
-                                }(),
-                                QByteArray("Wolkenkuckucksheim")};
-    ArrayRef records = Array::create();
-    records->addObject(Value(Dictionary::create({{"firstName", Value(secrets[0])}, {"note", Value("Wolkenkuckucksheim")}})));
-    for (int i = 0; i < 20000; ++i)
-        records->addObject(Value(Dictionary::create({{"firstName", Value(QStringLiteral("filler %1").arg(i))}})));
+    struct Case {
+        int fillers;
+        int noteLength; // of each filler's note: below the length of a string kept by reference
+    };
+    for (const Case& c : {Case{20000, 0}, Case{12000, 3000}}) {
+        SCOPED_TRACE(c.fillers);
+        const QString secrets[] = {text(0), text(2)}; // one stored as UTF-16, one as ASCII bytes
+        const QByteArray forms[] = {[&] {
+                                        QByteArray be(secrets[0].size() * 2, '\0');
+                                        qToBigEndian<char16_t>(secrets[0].utf16(), secrets[0].size(), be.data());
+                                        return be;
+                                    }(),
+                                    QByteArray("Wolkenkuckucksheim")};
+        ArrayRef records = Array::create();
+        records->addObject(Value(Dictionary::create({{"firstName", Value(secrets[0])}, {"note", Value("Wolkenkuckucksheim")}})));
+        for (int i = 0; i < c.fillers; ++i)
+            records->addObject(Value(Dictionary::create({{"firstName", Value(QStringLiteral("filler %1").arg(i))},
+                                                         {"note", Value(QString(c.noteLength, QLatin1Char('a' + i % 26)) + QString::number(i))}})));
 
-    FreedBlocks::arm({{forms[0].constData(), std::size_t(forms[0].size())}, {forms[1].constData(), std::size_t(forms[1].size())}});
-    QByteArray archive;
-    const bool archived = KeyedArchiver::archive(Value(records), archive);
-    explicit_bzero(archive.data(), std::size_t(archive.size()));
-    archive = QByteArray();
-    FreedBlocks::disarm();
-    ASSERT_TRUE(archived);
-    for (const FreedBlocks::Finding& f : FreedBlocks::findings()) {
-        std::string stack;
-        for (const std::vector<char>& frame : FreedBlocks::describe(f))
-            stack += std::string("\n  ") + frame.data();
-        ADD_FAILURE() << "a block of " << f.blockSize << " bytes freed holding secret " << f.needle << ", by" << stack;
+        FreedBlocks::arm({{forms[0].constData(), std::size_t(forms[0].size())}, {forms[1].constData(), std::size_t(forms[1].size())}});
+        QByteArray archive;
+        const bool archived = KeyedArchiver::archive(Value(records), archive);
+        explicit_bzero(archive.data(), std::size_t(archive.size()));
+        archive = QByteArray();
+        FreedBlocks::disarm();
+        ASSERT_TRUE(archived);
+        for (const FreedBlocks::Finding& f : FreedBlocks::findings()) {
+            std::string stack;
+            for (const std::vector<char>& frame : FreedBlocks::describe(f))
+                stack += std::string("\n  ") + frame.data();
+            ADD_FAILURE() << "a block of " << f.blockSize << " bytes freed holding secret " << f.needle << ", by" << stack;
+        }
     }
 }
 
