@@ -332,23 +332,37 @@ constexpr std::size_t kPage = 4096;
 std::size_t pages(std::size_t bytes) { return (bytes + kPage - 1) / kPage * kPage; }
 } // namespace
 
+namespace {
+// A block of whole pages mapped on its own, and the same grown by moving its pages.
+void* mapBlock(std::size_t bytes)
+{
+    void* block = mmap(nullptr, pages(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED)
+        throw std::bad_alloc();
+    return block;
+}
+
+void* remapBlock(void* block, std::size_t bytes, std::size_t newBytes)
+{
+    void* moved = mremap(block, pages(bytes), pages(newBytes), MREMAP_MAYMOVE);
+    if (moved == MAP_FAILED)
+        throw std::bad_alloc();
+    return moved;
+}
+} // namespace
+
 void* growListBlock(void* block, std::size_t bytes, std::size_t newBytes)
 {
-    void* grown = nullptr;
-    if (newBytes < kOwnMapping) {
-        grown = std::realloc(block, newBytes);
-    } else if (bytes < kOwnMapping) {
-        grown = mmap(nullptr, pages(newBytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (grown == MAP_FAILED)
-            throw std::bad_alloc();
+    if (bytes >= kOwnMapping)
+        return remapBlock(block, bytes, newBytes);
+    if (newBytes >= kOwnMapping) {
+        void* grown = mapBlock(newBytes);
         if (block)
             std::memcpy(grown, block, bytes);
         std::free(block);
-    } else {
-        grown = mremap(block, pages(bytes), pages(newBytes), MREMAP_MAYMOVE);
-        if (grown == MAP_FAILED)
-            grown = nullptr;
+        return grown;
     }
+    void* grown = std::realloc(block, newBytes);
     if (!grown)
         throw std::bad_alloc();
     return grown;
@@ -522,22 +536,13 @@ void BinaryPlistWriter::growEncoded(qsizetype size)
 {
     constexpr qsizetype kMapped = qsizetype(1) << 20;
     const qsizetype capacity = std::max({size, 2 * m_encodedCapacity, qsizetype(4096), m_expectLarge ? kMapped : 0});
-    char* grown = nullptr;
     if (m_encodedMapped) {
-        void* moved = mremap(m_encodedData, pages(std::size_t(m_encodedCapacity)), pages(std::size_t(capacity)), MREMAP_MAYMOVE);
-        if (moved == MAP_FAILED)
-            throw std::bad_alloc();
-        m_encodedData = static_cast<char*>(moved);
+        m_encodedData = static_cast<char*>(remapBlock(m_encodedData, std::size_t(m_encodedCapacity), std::size_t(capacity)));
         m_encodedCapacity = qsizetype(pages(std::size_t(capacity)));
         return;
     }
     const bool mapped = capacity >= kMapped;
-    if (mapped) {
-        void* block = mmap(nullptr, pages(std::size_t(capacity)), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        grown = block == MAP_FAILED ? nullptr : static_cast<char*>(block);
-    } else {
-        grown = static_cast<char*>(std::malloc(std::size_t(capacity)));
-    }
+    char* const grown = static_cast<char*>(mapped ? mapBlock(std::size_t(capacity)) : std::malloc(std::size_t(capacity)));
     if (!grown)
         throw std::bad_alloc();
     if (m_used > 0)
@@ -548,11 +553,12 @@ void BinaryPlistWriter::growEncoded(qsizetype size)
     m_encodedMapped = mapped;
 }
 
+// Wipes what is left of the collected bytes and lets go of their block.
 void BinaryPlistWriter::releaseEncoded()
 {
     if (!m_encodedData)
         return;
-    explicit_bzero(m_encodedData, size_t(m_used));
+    explicit_bzero(m_encodedData + m_givenBack, size_t(m_used - m_givenBack));
     if (m_encodedMapped)
         munmap(m_encodedData, std::size_t(m_encodedCapacity));
     else
@@ -560,6 +566,7 @@ void BinaryPlistWriter::releaseEncoded()
     m_encodedData = nullptr;
     m_encodedCapacity = 0;
     m_encodedMapped = false;
+    m_givenBack = 0;
 }
 
 BinaryPlistWriter::Index BinaryPlistWriter::addEncoded(const char* bytes, qsizetype size)
@@ -874,11 +881,11 @@ QByteArrayList BinaryPlistWriter::layOut(Index top, bool dataApart)
     };
     std::vector<Cut> cuts;
 
-    // The objects go to their places in order, into a buffer of their own.
-    // The collected bytes are let go of as they are consumed, so that the
-    // two are not held whole at once.
-    // With room after it for a block cipher's padding, so that encrypting it
+    // The objects go to their places in order, into a buffer of their own
+    // with room after it for a block cipher's padding, so that encrypting it
     // in its own buffer does not move it (and need a second one meanwhile).
+    // The collected bytes are given back as they are consumed, so that the
+    // two are not held whole at once.
     constexpr qsizetype kPaddingRoom = 32;
     QByteArray out;
     out.reserve(qsizetype(total - apart) + kPaddingRoom);
@@ -886,8 +893,7 @@ QByteArrayList BinaryPlistWriter::layOut(Index top, bool dataApart)
     char* const buffer = out.data();
     quint64 leftOut = 0; // of the file's bytes so far: the file's byte `at` goes to buffer[at - leftOut]
     char* table = buffer + (tableOffset - apart);
-    const char* from = m_encodedData;
-    quint64 consumed = 0; // of the collected bytes, wiped and given back
+    const char* const from = m_encodedData;
     quint64 at = kMagicSize;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const Entry& e = m_entries[i];
@@ -901,12 +907,13 @@ QByteArrayList BinaryPlistWriter::layOut(Index top, bool dataApart)
             }
             std::memcpy(buffer + (at - leftOut), from + e.place, size_t(end - e.place));
             at += end - e.place;
-            constexpr quint64 kGiveBack = quint64(4) << 20;
-            if (m_encodedMapped && end - consumed >= kGiveBack) {
-                const quint64 upTo = (quintptr(from) + end) / kPage * kPage - quintptr(from);
-                explicit_bzero(m_encodedData + consumed, size_t(upTo - consumed));
-                madvise(m_encodedData + consumed, size_t(upTo - consumed), MADV_DONTNEED);
-                consumed = upTo;
+            // The whole pages consumed, wiped and given back every few megabytes.
+            constexpr qsizetype kGiveBack = qsizetype(4) << 20;
+            if (m_encodedMapped && qsizetype(end) - m_givenBack >= kGiveBack) {
+                const qsizetype upTo = qsizetype(end / kPage * kPage);
+                explicit_bzero(m_encodedData + m_givenBack, size_t(upTo - m_givenBack));
+                madvise(m_encodedData + m_givenBack, size_t(upTo - m_givenBack), MADV_DONTNEED);
+                m_givenBack = upTo;
             }
             continue;
         }
@@ -945,13 +952,6 @@ QByteArrayList BinaryPlistWriter::layOut(Index top, bool dataApart)
         }
     }
     Q_ASSERT(at == tableOffset);
-    // What was not given back yet is wiped with the rest.
-    if (consumed > 0) {
-        m_encodedData += consumed;
-        m_encodedCapacity -= qsizetype(consumed);
-        m_used -= qsizetype(consumed);
-        munmap(m_encodedData - consumed, size_t(consumed));
-    }
     releaseEncoded();
     std::memcpy(buffer, kMagic, kMagicSize);
     char* trailer = table + objectCount * quint64(offsetSize);

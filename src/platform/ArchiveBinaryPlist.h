@@ -352,6 +352,7 @@ private:
     char* m_encodedData = nullptr;
     qsizetype m_encodedCapacity = 0;
     bool m_encodedMapped = false;
+    qsizetype m_givenBack = 0; // of a mapped block's first bytes, wiped and their pages given back
     qsizetype m_used = 0;
     // Long byte strings and strings are not copied: they are written from
     // the values themselves when the file is laid out.

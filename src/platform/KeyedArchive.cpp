@@ -532,7 +532,8 @@ private:
             held = v.color();
         // An object held by this value alone (the one count beyond it is
         // `held`) is met once and can be in no cycle but through an object
-        // held twice, which is remembered: it needs no entry. So go most records.
+        // held twice, which is remembered: it needs no entry. Most records
+        // are held so.
         if (held.use_count() <= 2)
             return encodeContents(v, depth, uid, error);
         const void* identity = held.get();
