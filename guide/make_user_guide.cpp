@@ -59,13 +59,13 @@ void styleHeading(QTextCursor& cursor, const QTextBlock& block, bool startsPage)
         format.setAlignment(Qt::AlignHCenter);
     cursor.setBlockFormat(format);
 
-    // Each piece of the heading keeps its own format (a code span stays in
-    // its font) but takes the size in points, which Markdown's relative size
-    // would override. The pieces are read first: a new format may join them.
-    QList<QTextFragment> pieces;
-    for (auto piece = block.begin(); !piece.atEnd(); ++piece)
-        pieces.append(piece.fragment());
-    for (const QTextFragment& fragment : pieces) {
+    // Each run of the heading's text keeps its own format (a code span stays
+    // in its font) but takes the size in points, which Markdown's relative
+    // size would override. The runs are read first: a new format may join them.
+    QList<QTextFragment> runs;
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+        runs.append(it.fragment());
+    for (const QTextFragment& fragment : runs) {
         QTextCharFormat characters = fragment.charFormat();
         characters.clearProperty(QTextFormat::FontSizeAdjustment);
         characters.setFontPointSize(headingPointSize(level));
@@ -146,9 +146,9 @@ bool placeImages(QTextDocument& document, const QDir& sourceFolder)
     QTextCursor cursor(&document);
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         QList<QTextFragment> images;
-        for (auto piece = block.begin(); !piece.atEnd(); ++piece)
-            if (piece.fragment().charFormat().isImageFormat())
-                images.append(piece.fragment());
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                images.append(it.fragment());
         for (const QTextFragment& fragment : images) {
             QTextImageFormat format = fragment.charFormat().toImageFormat();
             QImageReader reader(sourceFolder.filePath(format.name()));
@@ -188,7 +188,7 @@ void keepHeadingsWithText(QTextDocument& document, qreal pageHeight, qreal roomB
         QTextBlockFormat format = block.blockFormat();
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         QTextCursor(block).setBlockFormat(format);
-        // The layout takes a change in the middle of the pages in pieces;
+        // The layout does not redo the pages after a change in their middle;
         // the whole text is laid out again from the start.
         document.markContentsDirty(0, document.characterCount());
     }
