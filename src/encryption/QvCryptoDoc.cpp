@@ -522,9 +522,9 @@ QString QvCryptoDoc::onlyPartlyCountsInformative() const
     // UTF-16 units, and files already stored rest on it: the password has to fit.
     const qsizetype counted = QvCommonCrypto::wholeCharactersInKey(m_plainPasswordInserted);
     const QString part = counted == 1 ? tr("its first character") : tr("its first %1 characters").arg(counted);
-    return tr("Anyone who knows %1 could open it: a document is locked with as many bytes of its password as the "
-              "password has characters, and letters with accents, other scripts and emoji take more than one byte "
-              "each. Please choose another password, of letters without accents, digits and punctuation.")
+    return tr("Anyone who knows %1 could open the document: it is protected by only as many bytes of its password "
+              "as the password has characters, and letters with accents, other scripts and emoji take more than one "
+              "byte each. Please choose another password, made of letters without accents, digits and punctuation.")
         .arg(part);
 }
 
