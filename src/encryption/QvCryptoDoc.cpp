@@ -1,8 +1,8 @@
 #include "encryption/QvCryptoDoc.h"
 
 #include "encryption/CryptoPrimitives.h"
-#include "encryption/QvCommonCrypto.h"
 #include "encryption/PasswordSheet.h"
+#include "encryption/QvCommonCrypto.h"
 #include "platform/Alert.h"
 #include "platform/MainQueue.h"
 #include "platform/Sheet.h"

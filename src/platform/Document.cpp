@@ -231,8 +231,8 @@ bool Document::fileChangedSinceReadOrWritten(const QString& path) const
 void Document::askBeforeReplacingChangedFile(const QUrl& url, bool saveAs, std::function<void(bool)> completion)
 {
     const Alert alert(tr("The file has been changed by another application since you opened or saved it."),
-                      tr("Saving anyway replaces the file with this document, and the changes made to it elsewhere are lost. "
-                         "To keep both, cancel and save this document under another name with Save As."),
+                      tr("Saving anyway replaces the file with this document, and the changes made to it elsewhere "
+                         "are lost. To keep both, cancel and save this document under another name with Save As."),
                       {tr("Save Anyway"), tr("Cancel")});
     QPointer<Document> guard(this);
     alert.beginSheetModalForWindow(windowForSheet(), [guard, url, saveAs, completion](int response) {
