@@ -3,6 +3,7 @@
 #include "encryption/CryptoPrimitives.h"
 #include "platform/Random.h"
 
+#include <algorithm>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
@@ -187,6 +188,35 @@ QByteArray QvCommonCrypto::AESKeyForPassword(const QString& password, const QByt
                                                       kKeyLength, status);
     wipe(utf8);
     return key;
+}
+
+bool QvCommonCrypto::keyTakesWholePassword(const QString& password)
+{
+    return std::all_of(password.begin(), password.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+qsizetype QvCommonCrypto::wholeCharactersInKey(const QString& password)
+{
+    // Walks the UTF-8 form that toUtf8() gives without making a copy of the
+    // password: a lone surrogate is written there as the one byte '?'.
+    const qsizetype counted = password.size();
+    qsizetype bytes = 0;
+    qsizetype characters = 0;
+    for (qsizetype i = 0; i < password.size(); ++i) {
+        const char16_t unit = password.at(i).unicode();
+        qsizetype length = unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+        if (QChar::isSurrogate(unit)) {
+            const bool pair = QChar::isHighSurrogate(unit) && i + 1 < password.size()
+                              && QChar::isLowSurrogate(password.at(i + 1).unicode());
+            length = pair ? 4 : 1;
+            i += pair ? 1 : 0;
+        }
+        bytes += length;
+        if (bytes > counted)
+            break;
+        ++characters;
+    }
+    return characters;
 }
 
 QByteArray QvCommonCrypto::dataSHA1(const QByteArray& data)

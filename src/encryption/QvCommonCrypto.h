@@ -97,6 +97,12 @@ public:
     // many as it has UTF-16 code units: stored documents were keyed that way.
     // Null with a non-zero status when the derivation fails.
     static QByteArray AESKeyForPassword(const QString& password, const QByteArray& salt, int* status = nullptr);
+    // Whether every character of the password takes part in the key: only
+    // when it is plain ASCII, since any other character takes more UTF-8
+    // bytes than code units, and the bytes past the count are left out.
+    static bool keyTakesWholePassword(const QString& password);
+    // How many of the password's first characters take part in the key whole.
+    static qsizetype wholeCharactersInKey(const QString& password);
     static QByteArray dataSHA1(const QByteArray& data);
     // The password-check text: 256 characters with codes 1 to 255.
     static QString generateRandom256AsciiString();

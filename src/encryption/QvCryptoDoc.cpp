@@ -2,6 +2,7 @@
 
 #include "encryption/CryptoPrimitives.h"
 #include "encryption/PasswordSheet.h"
+#include "encryption/QvCommonCrypto.h"
 #include "platform/Alert.h"
 #include "platform/MainQueue.h"
 #include "platform/Sheet.h"
@@ -341,6 +342,10 @@ void QvCryptoDoc::mandatorySheetEnded(QWidget*, int returnCode)
         mandatoryPasswordMustBe6CharLong();
         return;
     }
+    if (!QvCommonCrypto::keyTakesWholePassword(m_plainPasswordInserted)) {
+        mandatoryPasswordOnlyPartlyCounts();
+        return;
+    }
     acceptNewPassword();
     showSheetAlert(myWindow(), kAcceptedMessage, kMandatoryAcceptedInformative);
 }
@@ -436,6 +441,10 @@ bool QvCryptoDoc::newPasswordFollowsRules(QWidget* window, PasswordSheetKind kin
         passwordMustBe6CharLong(window, kind);
         return false;
     }
+    if (!QvCommonCrypto::keyTakesWholePassword(m_plainPasswordInserted)) {
+        passwordOnlyPartlyCounts(window, kind);
+        return false;
+    }
     return true;
 }
 
@@ -489,6 +498,34 @@ void QvCryptoDoc::passwordNotEqualSheet(QWidget* window, PasswordSheetKind retry
 void QvCryptoDoc::passwordMustBe6CharLong(QWidget* window, PasswordSheetKind retrySheet)
 {
     retryAlert(window, text(kTooShortMessage), text(kNoChangesApplied), retrySheet);
+}
+
+void QvCryptoDoc::passwordOnlyPartlyCounts(QWidget* window, PasswordSheetKind retrySheet)
+{
+    retryAlert(window, onlyPartlyCountsMessage(),
+               onlyPartlyCountsInformative() + QLatin1Char(' ') + text(kNoChangesApplied), retrySheet);
+}
+
+void QvCryptoDoc::mandatoryPasswordOnlyPartlyCounts()
+{
+    retryAlert(myWindow(), onlyPartlyCountsMessage(), onlyPartlyCountsInformative(), std::nullopt);
+}
+
+QString QvCryptoDoc::onlyPartlyCountsMessage() const
+{
+    return tr("Only part of this password would protect the document.");
+}
+
+QString QvCryptoDoc::onlyPartlyCountsInformative() const
+{
+    // Documents are keyed with as many UTF-8 bytes of the password as it has
+    // UTF-16 units, and files already stored rest on it: the password has to fit.
+    const qsizetype counted = QvCommonCrypto::wholeCharactersInKey(m_plainPasswordInserted);
+    const QString part = counted == 1 ? tr("its first character") : tr("its first %1 characters").arg(counted);
+    return tr("Anyone who knows %1 could open the document: it is protected by only as many bytes of its password "
+              "as the password has characters, and letters with accents, other scripts and emoji take more than one "
+              "byte each. Please choose another password, made of letters without accents, digits and punctuation.")
+        .arg(part);
 }
 
 void QvCryptoDoc::mandatoryPasswordNonEqual()

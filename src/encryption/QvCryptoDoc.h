@@ -17,8 +17,10 @@ class QLineEdit;
 // itself in decryptDone().
 //
 // Password rules, the same for every sheet: the two new entries are equal, the
-// new password has at least six UTF-16 units, and for a change the old entry is
-// the current password (checked first). The empty string is never a password.
+// new password has at least six UTF-16 units and is plain ASCII (the key takes
+// no more of it than its first UTF-8 bytes, one for each UTF-16 unit), and for
+// a change the old entry is the current password (checked first). The empty
+// string is never a password. Unlocking takes any password, as keyed before.
 //
 // A locked document keeps no password: whatever sets isEncrypted to true must
 // have finished with the password first (re-encrypting, say), since the base
@@ -124,6 +126,9 @@ public:
     void passwordMustBe6CharLong(QWidget* window, PasswordSheetKind retrySheet = PasswordSheetKind::Change);
     void mandatoryPasswordNonEqual();
     void mandatoryPasswordMustBe6CharLong();
+    // A new password of which only a first part would go into the key.
+    void passwordOnlyPartlyCounts(QWidget* window, PasswordSheetKind retrySheet = PasswordSheetKind::Change);
+    void mandatoryPasswordOnlyPartlyCounts();
 
     // Saving, the password command, revert, page set-up and printing are off while locked.
     bool validateUserInterfaceItem(QAction* item) override;
@@ -150,6 +155,8 @@ private:
     // An alert whose Retry opens the sheet again (the mandatory one when none is given).
     void retryAlert(QWidget* window, const QString& message, const QString& informative,
                     std::optional<PasswordSheetKind> sheet);
+    QString onlyPartlyCountsMessage() const;
+    QString onlyPartlyCountsInformative() const;
     void forgetTypedPasswords();
     void forgetAllPasswords();
     void restoreChangeCount(int count);

@@ -103,10 +103,17 @@ bool Document::readFromURL(const QUrl& url, const QString& typeName, QString* er
 {
     QString why;
     QByteArray data;
-    switch (FileRead::readRegularFile(url.toLocalFile(), kLargestReadableFile, data, &why)) {
+    // Looked at before the read: a file replaced in between is then taken for
+    // changed at the next save, rather than its changes for ours.
+    const QString path = url.toLocalFile();
+    const std::optional<FileIdentity> state = FileIdentity::ofFile(path);
+    switch (FileRead::readRegularFile(path, kLargestReadableFile, data, &why)) {
     case FileRead::Status::Read:
-        if (readFromData(data, typeName, &why))
+        if (readFromData(data, typeName, &why)) {
+            m_knownFilePath = path;
+            m_knownFileState = state;
             return true;
+        }
         break;
     case FileRead::Status::Failed:
         break;
@@ -206,6 +213,40 @@ void Document::askForFileAndSave(std::function<void(bool)> completion)
 
 void Document::saveToURL(const QUrl& url, bool saveAs, std::function<void(bool)> completion)
 {
+    if (fileChangedSinceReadOrWritten(url.toLocalFile()))
+        askBeforeReplacingChangedFile(url, saveAs, std::move(completion));
+    else
+        writeSavedFile(url, saveAs, std::move(completion));
+}
+
+bool Document::fileChangedSinceReadOrWritten(const QString& path) const
+{
+    // A file that has gone is written again, as is one this document never read or wrote.
+    if (!m_knownFileState || path != m_knownFilePath)
+        return false;
+    const std::optional<FileIdentity> now = FileIdentity::ofFile(path);
+    return now && *now != *m_knownFileState;
+}
+
+void Document::askBeforeReplacingChangedFile(const QUrl& url, bool saveAs, std::function<void(bool)> completion)
+{
+    const Alert alert(tr("The file has been changed by another application since you opened or saved it."),
+                      tr("Saving anyway replaces the file with this document, and the changes made to it elsewhere "
+                         "are lost. To keep both, cancel and save this document under another name with Save As."),
+                      {tr("Save Anyway"), tr("Cancel")});
+    QPointer<Document> guard(this);
+    alert.beginSheetModalForWindow(windowForSheet(), [guard, url, saveAs, completion](int response) {
+        if (!guard)
+            return;
+        if (response == Alert::FirstButtonReturn)
+            guard->writeSavedFile(url, saveAs, completion);
+        else if (completion)
+            completion(false);
+    });
+}
+
+void Document::writeSavedFile(const QUrl& url, bool saveAs, std::function<void(bool)> completion)
+{
     QString why;
     Document* holder = m_controller ? m_controller->documentForURL(url) : nullptr;
     bool written = false;
@@ -223,6 +264,9 @@ void Document::saveToURL(const QUrl& url, bool saveAs, std::function<void(bool)>
         });
         return;
     }
+    // Every save writes a new file in place of the old one: this is the one to know now.
+    m_knownFilePath = url.toLocalFile();
+    m_knownFileState = FileIdentity::ofFile(m_knownFilePath);
     setFileURL(url);
     updateChangeCount(ChangeCleared);
     if (completion)

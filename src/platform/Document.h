@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/DocumentController.h"
 #include "platform/DocumentWindow.h"
+#include "platform/FileIdentity.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -99,6 +100,8 @@ public:
     virtual void printDocument();
     // Saves (asking for a file when there is none) and tells whether it did;
     // a cancelled chooser or a failed write answer false, and a failure is shown to the user.
+    // When the file has been written by someone else since this document last
+    // read or wrote it, the user is asked first; "Cancel" writes nothing and answers false.
     void saveDocumentWithCompletion(std::function<void(bool saved)> completion);
 
     // Closing. canCloseDocument asks about unsaved changes: Save, Don't Save or Cancel.
@@ -146,6 +149,9 @@ protected:
 private:
     friend class DocumentController;
     void saveToURL(const QUrl& url, bool saveAs, std::function<void(bool)> completion);
+    void writeSavedFile(const QUrl& url, bool saveAs, std::function<void(bool)> completion);
+    bool fileChangedSinceReadOrWritten(const QString& path) const;
+    void askBeforeReplacingChangedFile(const QUrl& url, bool saveAs, std::function<void(bool)> completion);
     void askForFileAndSave(std::function<void(bool)> completion);
     QString fileExtension() const;
     void undoIndexChanged(int index);
@@ -160,6 +166,10 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     QPointer<DocumentWindow> m_window;
     QPointer<DocumentController> m_controller;
+    // The file as this document last read or wrote it, and where: another copy
+    // of the program may write it meanwhile, and a save must not wipe that unasked.
+    QString m_knownFilePath;
+    std::optional<FileIdentity> m_knownFileState;
     // Completions waiting for the answer of the close question that is up.
     std::vector<std::function<void(bool)>> m_closeQuestionWaiters;
 };

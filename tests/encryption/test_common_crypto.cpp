@@ -2,6 +2,7 @@
 #include "encryption/QvCommonCrypto.h"
 #include "platform/Random.h"
 
+#include <QList>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -159,6 +160,31 @@ TEST(QvCommonCrypto, CharactersPastTheCountedBytesDoNotChangeTheKey)
     EXPECT_EQ(key(u"a\U0001F600b"), key(u"a\U0001F601c"));
     EXPECT_NE(key(u"P\u00E4sswort"), key(u"P\u00E4sswxrt"));
     EXPECT_NE(key(u"password"), key(u"passwore"));
+}
+
+TEST(QvCommonCrypto, TellsHowManyCharactersOfAPasswordTheKeyTakesWhole)
+{
+    struct Case {
+        const char16_t* password;
+        qsizetype whole;
+        const char16_t* sameKey; // a password that opens the same documents, if any
+    };
+    const Case cases[] = {
+        {u"secret-Pass_1!", 14, nullptr},
+        {u"中中中中中中", 2, u"中中abcd"},
+        {u"Pässwörd-中文-😀", 10, u"Pässwörd-中abcd"},
+        {u"ééé", 1, nullptr}, // a part of the second character counts too
+        {u"", 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        const QString password = QString::fromUtf16(c.password);
+        SCOPED_TRACE(password.toStdString());
+        EXPECT_EQ(QvCommonCrypto::wholeCharactersInKey(password), c.whole);
+        EXPECT_EQ(QvCommonCrypto::keyTakesWholePassword(password), c.whole == password.toUcs4().size());
+        if (c.sameKey)
+            EXPECT_EQ(QvCommonCrypto::AESKeyForPassword(password, kSalt),
+                      QvCommonCrypto::AESKeyForPassword(QString::fromUtf16(c.sameKey), kSalt));
+    }
 }
 
 TEST(QvCommonCrypto, CiphertextIsTheNextWholeNumberOfBlocks)

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 // Failures print texts as text.
@@ -97,7 +98,11 @@ protected:
             if (!field)
                 continue;
             field->clear();
-            QTest::keyClicks(field, typed);
+            // Key clicks carry only ASCII; other text comes in as a paste would.
+            if (std::all_of(typed.begin(), typed.end(), [](QChar c) { return c.unicode() < 0x80; }))
+                QTest::keyClicks(field, typed);
+            else
+                field->insert(typed);
         }
         QTest::mouseClick(sheet->confirmButton(), Qt::LeftButton);
     }
@@ -286,6 +291,63 @@ TEST_F(CryptoDocTest, ChangeSheetRulesOldPasswordFirstThenEqualityThenLength)
         EXPECT_EQ(doc->plainPassword(), accepted ? c.entries.fresh : old);
         EXPECT_EQ(doc->isDocumentEdited(), accepted);
         EXPECT_FALSE(doc->showClearPasswordInInsertPasswordSheet());
+    }
+}
+
+// The key takes as many UTF-8 bytes of a password as it has UTF-16 units, so
+// past its first non-ASCII character a password protects with only a part.
+TEST_F(CryptoDocTest, EverySheetRefusesAPasswordOfWhichOnlyAPartWouldProtect)
+{
+    const QString old = QStringLiteral("oldpass");
+    const struct {
+        QString password;
+        QString part;
+    } passwords[] = {
+        {QStringLiteral("中中中中中中"), QStringLiteral("its first 2 characters")},
+        {QStringLiteral("Pässwörd-中文-😀"), QStringLiteral("its first 10 characters")},
+    };
+    const QString message = QStringLiteral("Only part of this password would protect the document.");
+    for (const PasswordSheet::Kind kind : {PasswordSheet::Mandatory, PasswordSheet::Change}) {
+        for (const auto& p : passwords) {
+            SCOPED_TRACE((kind == PasswordSheet::Mandatory ? "mandatory " : "change ") + p.password.toStdString());
+            TearDown();
+            SetUp();
+            if (kind == PasswordSheet::Change)
+                protect(old);
+            const int alertsBefore = responder.alerts().size();
+            responder.answerWithButton(QStringLiteral("Retry"));
+            doc->documentPassword();
+            ASSERT_TRUE(attachedSheet());
+            ASSERT_EQ(attachedSheet()->kind(), kind);
+            typeAndConfirm(attachedSheet(), {old, p.password, p.password});
+            settle();
+
+            ASSERT_EQ(responder.alerts().size(), alertsBefore + 1);
+            const ShownAlert alert = lastAlert();
+            EXPECT_EQ(alert.messageText, message);
+            EXPECT_TRUE(alert.informativeText.startsWith(QStringLiteral("Anyone who knows ") + p.part))
+                << alert.informativeText.toStdString();
+            EXPECT_TRUE(alert.informativeText.contains(QLatin1String("Please choose another password")));
+            EXPECT_EQ(alert.informativeText.endsWith(QLatin1String("No changes were applied")),
+                      kind == PasswordSheet::Change);
+            EXPECT_EQ(alert.buttons, kind == PasswordSheet::Change
+                                         ? (QStringList{QStringLiteral("Retry"), QStringLiteral("Cancel")})
+                                         : QStringList{QStringLiteral("Retry")});
+            EXPECT_EQ(alert.window, doc->myWindow());
+            EXPECT_EQ(doc->plainPassword(), kind == PasswordSheet::Change ? old : QString());
+            EXPECT_FALSE(doc->isDocumentEdited());
+
+            // Retry asks again, with what was typed; a plain ASCII password is taken.
+            PasswordSheet* again = attachedSheet();
+            ASSERT_TRUE(again);
+            EXPECT_EQ(again->kind(), kind);
+            EXPECT_EQ(again->newPasswordField()->text(), p.password);
+            const QString ascii = QStringLiteral("P@ss w0rd-{~}!");
+            typeAndConfirm(again, {old, ascii, ascii});
+            settle();
+            EXPECT_EQ(doc->plainPassword(), ascii);
+            EXPECT_TRUE(doc->isDocumentEdited());
+        }
     }
 }
 

@@ -13,6 +13,8 @@
 #include <QPrinter>
 #include <QSignalSpy>
 #include <QTest>
+#include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 
 namespace {
@@ -356,6 +358,148 @@ TEST_F(DocumentTest, RevertThatCannotReadKeepsTheEdits)
     EXPECT_EQ(document->text, "edited");
     EXPECT_TRUE(document->isDocumentEdited());
     EXPECT_EQ(responder.messageTexts().last(), "The document “revert.txt” could not be reverted.");
+}
+
+// Two copies of the program on one file: each save must not wipe the other's unasked.
+TEST_F(DocumentTest, SavingOverAFileAnotherCopyHasSavedAsksFirst)
+{
+    const QString file = writeFile("shared.txt", "Ann");
+    DocumentController secondCopy;
+    secondCopy.registerDocumentType(QStringLiteral("text"), QStringLiteral("Text Document"), {QStringLiteral("txt")},
+                                    [] { return new TextDocument; });
+    TextDocument* first = open(file);
+    TextDocument* second = nullptr;
+    secondCopy.openDocumentWithContentsOfURL(QUrl::fromLocalFile(file), true,
+                                             [&](Document* d, bool) { second = static_cast<TextDocument*>(d); });
+    ASSERT_TRUE(first && second);
+    first->type("Ann, Bob");
+    first->saveDocument();
+    settle();
+    EXPECT_TRUE(responder.alerts().isEmpty()) << "nobody else has written the file";
+    second->type("Ann, Cleo");
+
+    responder.answerWithButton("Cancel");
+    second->saveDocument();
+    settle();
+    ASSERT_EQ(responder.alerts().size(), 1);
+    const ShownAlert question = responder.alerts()[0];
+    EXPECT_EQ(question.messageText, "The file has been changed by another application since you opened or saved it.");
+    EXPECT_TRUE(question.informativeText.contains("Save As"));
+    EXPECT_EQ(question.buttons, (QStringList{"Save Anyway", "Cancel"}));
+    EXPECT_TRUE(question.asSheet);
+    EXPECT_EQ(question.window, second->window());
+    EXPECT_EQ(readFile(file), "Ann, Bob");
+    EXPECT_TRUE(second->isDocumentEdited());
+
+    // Closing with "Save" and then "Cancel" keeps the document open, its work unsaved.
+    responder.answerWithButton("Save").answerWithButton("Cancel");
+    QPointer<TextDocument> alive(second);
+    second->performClose();
+    settle();
+    ASSERT_TRUE(alive);
+    EXPECT_EQ(responder.alerts().size(), 3);
+    EXPECT_TRUE(second->isDocumentEdited());
+    EXPECT_EQ(readFile(file), "Ann, Bob");
+
+    responder.answerWithButton("Save Anyway");
+    second->saveDocument();
+    settle();
+    EXPECT_EQ(readFile(file), "Ann, Cleo");
+    EXPECT_FALSE(second->isDocumentEdited());
+    second->type("Ann, Cleo, Dan");
+    second->saveDocument();
+    settle();
+    EXPECT_EQ(responder.alerts().size(), 4) << "its own save is the file it knows now";
+    EXPECT_EQ(readFile(file), "Ann, Cleo, Dan");
+
+    // Now the first copy is the one asked.
+    first->type("Ann, Bob, Eve");
+    responder.answerWithButton("Cancel");
+    first->saveDocument();
+    settle();
+    EXPECT_EQ(responder.alerts().size(), 5);
+    EXPECT_EQ(readFile(file), "Ann, Cleo, Dan");
+}
+
+TEST_F(DocumentTest, AFileChangedBehindTheDocumentIsNoticedAndAGoneOneSavedAgain)
+{
+    const auto setModified = [](const QString& filePath, const struct timespec& when) {
+        const struct timespec times[2] = {{0, UTIME_OMIT}, when};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(filePath).constData(), times, 0), 0);
+    };
+    const auto modifiedOf = [](const QString& filePath) {
+        struct stat info {};
+        EXPECT_EQ(::stat(QFile::encodeName(filePath).constData(), &info), 0);
+        return info.st_mtim;
+    };
+    const struct {
+        const char* name;
+        std::function<void(const QString&)> change;
+        bool asked;
+    } cases[] = {
+        {"replaced by another file of the same size and time",
+         [&](const QString& file) {
+             const QString other = writeFile("other.txt", "mine");
+             setModified(other, modifiedOf(file));
+             ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(file).constData()), 0);
+         },
+         true},
+        {"written over in place, longer",
+         [&](const QString& file) {
+             const struct timespec before = modifiedOf(file);
+             QFile f(file);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+             f.write("theirs, longer");
+             f.close();
+             setModified(file, before);
+         },
+         true},
+        {"written over in place, same size, a nanosecond later",
+         [&](const QString& file) {
+             struct timespec later = modifiedOf(file);
+             later.tv_nsec = (later.tv_nsec + 1) % 1000000000;
+             QFile f(file);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+             f.write("ours");
+             f.close();
+             setModified(file, later);
+         },
+         true},
+        {"gone", [](const QString& file) { ASSERT_TRUE(QFile::remove(file)); }, false},
+        {"left alone", [](const QString&) {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = writeFile("behind.txt", "ours");
+        TextDocument* document = open(file);
+        ASSERT_TRUE(document);
+        document->type("edited");
+        c.change(file);
+        const QByteArray onDisk = readFile(file);
+        const int alertsBefore = responder.alerts().size();
+
+        if (c.asked)
+            responder.answerWithButton("Cancel");
+        document->saveDocument();
+        settle();
+        EXPECT_EQ(responder.alerts().size(), alertsBefore + (c.asked ? 1 : 0));
+        EXPECT_EQ(readFile(file), c.asked ? onDisk : QByteArray("edited"));
+        EXPECT_EQ(document->isDocumentEdited(), c.asked);
+        if (c.asked) {
+            // Reading the file again makes it the one the document knows.
+            responder.answerWithButton("Revert");
+            document->revertDocumentToSaved();
+            settle();
+            EXPECT_EQ(document->text, QString::fromUtf8(onDisk));
+            document->type("edited after all");
+            document->saveDocument();
+            settle();
+            EXPECT_EQ(responder.alerts().size(), alertsBefore + 2);
+            EXPECT_EQ(readFile(file), "edited after all");
+        }
+        document->close();
+        settle();
+    }
 }
 
 TEST_F(DocumentTest, OpeningAFileThatIsOpenRaisesItsWindow)

@@ -40,7 +40,7 @@ const Secret kSecrets[] = {
     {"first name", "Quiñobaldë"},
     {"last name", "Zürrgelmann"},
     {"note", "Wolkenkuckucksheim-Grünspecht"},
-    {"password", "Pässwört-Xylophon-9"},
+    {"password", "Passwort-Xylophon-9"}, // new passwords are plain ASCII
 };
 
 struct Needle {
