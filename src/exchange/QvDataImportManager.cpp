@@ -2,6 +2,7 @@
 
 #include "document/ArrayController.h"
 #include "encryption/CryptoPrimitives.h"
+#include "exchange/DelimitedTextSplitter.h"
 #include "exchange/ImporterWidgets.h"
 #include "platform/Alert.h"
 #include "platform/FileChooser.h"
@@ -22,154 +23,22 @@ const QString QvDataImportManager::kFlagOn = QStringLiteral("»");
 
 namespace {
 
-bool isBlankCsvLine(QStringView line)
+// Splits the lines at the separator of a format, telling the sink of every record.
+void splitLines(const QList<QStringView>& lines, char16_t separator, DelimitedTextSplitter::Sink& sink)
 {
-    for (const QChar c : line)
-        if (c != u' ')
-            return false;
-    return true;
+    DelimitedTextSplitter(lines, separator).split(sink);
 }
 
-// Walks the records of comma or semicolon text, telling the sink of every
-// field. Records may span lines (a quoted field holding line feeds).
-template <typename Sink>
-void parseSeparated(const QList<QStringView>& lines, char16_t separator, Sink& sink)
-{
-    const qsizetype lineCount = lines.size();
-    qsizetype next = 0;
-    QString text;
-    while (next < lineCount) {
-        if (isBlankCsvLine(lines[next])) {
-            ++next;
-            continue;
-        }
-        sink.beginRecord();
-        qsizetype line = next;
-        qsizetype pos = 0;
-        qsizetype quotes = 0;
-        // Where the next quote of the current line is (-1: none, -2: not looked for yet).
-        qsizetype nextQuote = -2;
-        qsizetype nextQuoteLine = -1;
-        for (bool recordDone = false; !recordDone;) {
-            const QStringView* current = &lines[line];
-            if (nextQuoteLine != line) {
-                nextQuoteLine = line;
-                nextQuote = -2;
-            }
-            if (pos < current->size() && current->at(pos) == u'"') {
-                const qsizetype openLine = line;
-                const qsizetype openPos = pos;
-                ++quotes;
-                ++pos;
-                text.clear();
-                bool closed = false;
-                for (;;) {
-                    current = &lines[line];
-                    const qsizetype size = current->size();
-                    if (pos >= size) {
-                        // A line feed belongs to the field only while the record's quotes are odd.
-                        if (quotes % 2 == 1 && line + 1 < lineCount) {
-                            text += u'\n';
-                            ++line;
-                            pos = 0;
-                            continue;
-                        }
-                        break;
-                    }
-                    const char16_t c = current->at(pos).unicode();
-                    if (c == u'"') {
-                        if (pos + 1 < size && current->at(pos + 1) == u'"') {
-                            text += u'"';
-                            pos += 2;
-                            quotes += 2;
-                            continue;
-                        }
-                        ++quotes;
-                        if (pos + 1 >= size || current->at(pos + 1) == separator) {
-                            ++pos;
-                            closed = true;
-                            break;
-                        }
-                        text += u'"';
-                        ++pos;
-                        continue;
-                    }
-                    qsizetype end = pos;
-                    while (end < size && current->at(end) != u'"')
-                        ++end;
-                    text += current->sliced(pos, end - pos);
-                    pos = end;
-                }
-                if (!closed) {
-                    // Unclosed: the rest of its own line is the field, and the record ends there.
-                    sink.field(lines[openLine].sliced(openPos));
-                    line = openLine;
-                    recordDone = true;
-                    break;
-                }
-                sink.field(QStringView(text));
-                if (pos < current->size())
-                    ++pos; // the separator
-                else
-                    recordDone = true;
-            } else {
-                const qsizetype size = current->size();
-                qsizetype end = current->indexOf(QChar(separator), pos);
-                if (end < 0)
-                    end = size;
-                // Quotes inside an unquoted field are characters, but count for the line breaks.
-                if (nextQuote == -2 || (nextQuote >= 0 && nextQuote < pos))
-                    nextQuote = current->indexOf(u'"', pos);
-                if (nextQuote >= 0 && nextQuote < end) {
-                    for (qsizetype i = nextQuote; i < end; ++i)
-                        if (current->at(i) == u'"')
-                            ++quotes;
-                    nextQuote = -2; // look again from the next field
-                }
-                sink.field(current->sliced(pos, end - pos));
-                if (end < size)
-                    pos = end + 1;
-                else
-                    recordDone = true;
-            }
-        }
-        sink.endRecord();
-        next = line + 1;
-    }
-    CryptoPrimitives::wipe(text);
-}
-
-template <typename Sink>
-void parseTabs(const QList<QStringView>& lines, Sink& sink)
-{
-    for (const QStringView line : lines) {
-        if (line.isEmpty())
-            continue;
-        sink.beginRecord();
-        qsizetype start = 0;
-        for (;;) {
-            const qsizetype tab = line.indexOf(u'\t', start);
-            if (tab < 0) {
-                sink.field(line.sliced(start));
-                break;
-            }
-            sink.field(line.sliced(start, tab - start));
-            start = tab + 1;
-        }
-        sink.endRecord();
-    }
-}
-
-struct FieldCounter {
+struct FieldCounter : DelimitedTextSplitter::Sink {
     double total = 0;
-    void beginRecord() {}
-    void field(QStringView) { total += 1; }
-    void endRecord() {}
+    void beginRecord() override {}
+    void field(QStringView) override { total += 1; }
+    void endRecord() override {}
 };
 
 // Builds rows; empty fields are only counted until text follows, so that a
 // line of nothing but separators costs no memory.
-struct RowBuilder {
+struct RowBuilder : DelimitedTextSplitter::Sink {
     explicit RowBuilder(std::vector<QStringList>* into) : rows(into) {}
     std::vector<QStringList>* rows;
     qsizetype widest = 0;
@@ -179,7 +48,7 @@ struct RowBuilder {
     qsizetype pendingEmpty = 0;
     qsizetype lastWidth = 0;
 
-    void beginRecord()
+    void beginRecord() override
     {
         current.clear();
         // Rows of a file are mostly alike: the next one is made as wide as the last.
@@ -192,7 +61,7 @@ struct RowBuilder {
         for (; pendingEmpty > 0; --pendingEmpty)
             current.append(QStringLiteral(""));
     }
-    void field(QStringView text)
+    void field(QStringView text) override
     {
         if (overflow)
             return;
@@ -208,7 +77,7 @@ struct RowBuilder {
         flushEmpty();
         current.append(text.toString());
     }
-    void endRecord()
+    void endRecord() override
     {
         if (overflow || current.isEmpty())
             return; // nothing but empty fields: no record
@@ -410,12 +279,13 @@ int QvDataImportManager::detectFormat(const QList<QStringView>& lines)
         quoted = quoted || line.contains(u'"');
     }
     if (quoted) {
-        parseSeparated(lines, u',', comma);
-        parseSeparated(lines, u';', semicolon);
+        splitLines(lines, u',', comma);
+        splitLines(lines, u';', semicolon);
     } else {
         // Without quotes every line is a record of its separators plus one.
+        const DelimitedTextSplitter blanks(lines, u',');
         for (const QStringView line : lines) {
-            if (isBlankCsvLine(line))
+            if (blanks.isBlank(line))
                 continue;
             comma.total += double(line.count(u',') + 1);
             semicolon.total += double(line.count(u';') + 1);
@@ -440,13 +310,13 @@ bool QvDataImportManager::rowsOfLines(const QList<QStringView>& lines, int forma
     RowBuilder builder(rows);
     switch (format) {
     case TabFormat:
-        parseTabs(lines, builder);
+        splitLines(lines, u'\t', builder);
         break;
     case CommaFormat:
-        parseSeparated(lines, u',', builder);
+        splitLines(lines, u',', builder);
         break;
     case SemicolonFormat:
-        parseSeparated(lines, u';', builder);
+        splitLines(lines, u';', builder);
         break;
     default:
         break;
@@ -470,20 +340,19 @@ bool QvDataImportManager::rowsOfLines(const QList<QStringView>& lines, int forma
 namespace {
 QStringList componentsOfRow(const QString& line, char16_t separator)
 {
-    std::vector<QStringList> rows;
     // One record; its empty fields are kept as the row has them.
-    struct Collector {
+    struct Collector : DelimitedTextSplitter::Sink {
         QStringList fields;
         bool done = false;
-        void beginRecord() {}
-        void field(QStringView text)
+        void beginRecord() override {}
+        void field(QStringView text) override
         {
             if (!done)
                 fields.append(text.toString());
         }
-        void endRecord() { done = true; }
+        void endRecord() override { done = true; }
     } collector;
-    parseSeparated(QList<QStringView>{QStringView(line)}, separator, collector);
+    splitLines(QList<QStringView>{QStringView(line)}, separator, collector);
     return collector.fields;
 }
 } // namespace

@@ -10,15 +10,15 @@
 // "elements" of importedRowAt(). Mapping rows are {"destination": integer,
 // "importFlag": "»" or ""}, the content of destFieldArrayController.
 //
-// Comma and semicolon text is read with the usual quoting: a field that
-// begins with a double quote runs to its closing quote, across separators and
-// line breaks, and "" inside it is one quote; a quote anywhere else, or one
-// inside quotes followed by neither a quote, the separator nor a line end, is
-// a character. A line break continues a record only while the record holds
-// an odd number of quotes, and a quote that cannot be closed makes the rest of
-// its line, opening quote included, one field. Blank lines are no records and
-// count in no total of the format detection; a row whose fields are all
-// empty is no record and widens no mapping.
+// Text of every format is read with the usual quoting, as DelimitedTextSplitter
+// says: a field that begins with a double quote runs to its closing quote,
+// across separators and line breaks, and "" inside it is one quote; a field
+// that does not is split at the separator as it is. A line break continues a
+// record only while the record holds an odd number of quotes, and a quoted
+// field that cannot be closed so is read as its writer meant, never merging
+// the rest of its line into one field. Blank lines are no records and count
+// in no total of the format detection; a row whose fields are all empty is
+// no record and widens no mapping.
 //
 // Mapping of the framework names (beyond the common rules):
 //   initWithDataArray:keyArray:sender:      ->  the constructor

@@ -41,7 +41,7 @@ TEST(ImportSplitting, QuotingRecordsAndEmptyRows)
         {"blank and space-only lines", "a\n\n   \nb\n", M::CommaFormat, {{"a"}, {"b"}}},
         {"spreadsheet empty rows", "a,b\n,,,,\n,\nc,d\n", M::CommaFormat, {{"a", "b"}, {"c", "d"}}},
         {"semicolon", "a;\"b;c\";d,e", M::SemicolonFormat, {{"a", "b;c", "d,e"}}},
-        {"tab", "a\tb\n\t\n   \n\"x\ty\"", M::TabFormat, {{"a", "b"}, {"   "}, {"\"x", "y\""}}},
+        {"tab", "a\tb\n\t\n   \n\"x\ty\"", M::TabFormat, {{"a", "b"}, {"   "}, {"x\ty"}}},
         {"short and long lines", "a\nb,c,d\n", M::CommaFormat, {{"a"}, {"b", "c", "d"}}},
     };
     for (const Case& c : table) {
