@@ -163,6 +163,11 @@ QString flattened(QString text, int format)
 QString escaped(QString text, int format)
 {
     switch (format) {
+    case TabSeparated:
+        // A tab field that begins with a quote is read as quoted: such a value is written quoted.
+        if (text.startsWith(u'"'))
+            text = kQuote + text.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + kQuote;
+        return text;
     case QuotedCsv:
         // A quote inside a quoted field is written twice, or it would end the field.
         if (text.contains(u'"'))

@@ -66,7 +66,8 @@ QString valueText(const Value& value, const DateStyle& dates);
 // Line breaks (and for code 1 tabs, for code 5 commas) turned into spaces.
 QString flattened(QString text, int format);
 // A value or caption made safe for the format: quotes doubled for the quoted
-// CSV, markup characters as entities for the HTML codes.
+// CSV, and for tab text when the value begins with one (then quoted too),
+// markup characters as entities for the HTML codes.
 QString escaped(QString text, int format);
 
 // The whole text. records are dictionaries; chosenFields are FieldTable

@@ -165,7 +165,7 @@ TEST(ExportWriter, ValuesAreFlattenedOnlyWhereTheFormatSaysSo)
     EXPECT_EQ(exported(records, fields, 1, true), "Line\none\nx y");
 }
 
-TEST(ExportWriter, QuotesAreDoubledInQuotedCsvAndMarkupEscapedInHtml)
+TEST(ExportWriter, QuotesAreDoubledWhereTheFormatQuotesAndMarkupEscapedInHtml)
 {
     const ArrayRef fields = Array::create({Value(field("Say \"hi\"", "note")), Value(field("<i>", "company"))});
     const ArrayRef records = Array::create({Value(Dictionary::create(
@@ -183,6 +183,9 @@ TEST(ExportWriter, QuotesAreDoubledInQuotedCsvAndMarkupEscapedInHtml)
     EXPECT_EQ(exported(records, fields, 0, false, CustomStrings{"", "", "<tr>", "</tr>", "<td>", "</td>", "", "YES"}),
               "<tr><td>12\" pizza, large</td><td><b>Tom & \"Jerry\"</b></td></tr>");
     EXPECT_EQ(exported(records, fields, 5, false), "12\" pizza large,<b>Tom & \"Jerry\"</b>");
+    // Tab text quotes a value only when it begins with a quote, as a tab reader takes that for quoting.
+    const ArrayRef quoted = Array::create({Value(Dictionary::create({{"note", Value("\"Bud\" Lee")}, {"company", Value("a\"b")}}))});
+    EXPECT_EQ(exported(quoted, fields, 1, true), "Say \"hi\"\t<i>\n\"\"\"Bud\"\" Lee\"\ta\"b");
 }
 
 TEST(ExportWriter, ValueTextOfEveryKind)
