@@ -1,4 +1,5 @@
 #include "import_fixture.h"
+#include "test_printers.h"
 
 TEST_F(ImportTest, ReadsEachFixtureFormatAndEncodingToTheSameContacts)
 {
@@ -55,4 +56,52 @@ TEST_F(ImportTest, ReadsEachFixtureFormatAndEncodingToTheSameContacts)
     m->DoImport();
     settle();
     EXPECT_EQ(column(document, "note"), (QStringList{"line one\nline two", "n"}));
+}
+
+TEST_F(ImportTest, SplitsEachQuotedAndOddlyEndedExportIntoExactlyItsRowsAndFields)
+{
+    const QString dirPath = QStringLiteral(CALVORIN_TEST_FIXTURES "/text-import/");
+    const QStringList heading{"First name", "Last name", "Company", "Note"};
+    const QString zoe = QString::fromUtf8(u8"Zoë"), mueller = QString::fromUtf8(u8"Müller");
+    struct Case {
+        const char* file;
+        std::vector<QStringList> rows;
+    };
+    const std::vector<Case> table = {
+        {"tab-quoted-utf16le-mark.txt",
+         {heading, {zoe, mueller, "\"worker\"", "It's\nmultiline\nmemo."}, {"Ann", "Lee\tJr.", "", "n"}}},
+        {"tab-quoted-windows1252.txt",
+         {heading,
+          {zoe, mueller, QString::fromUtf8(u8"Café \"Élan\" €"), "line one\nline two"},
+          {"Ann", "Lee", "", "say \"hi\""}}},
+        {"comma-earlier-release.csv",
+         {heading, {zoe, mueller, QString::fromUtf8(u8"Café \"Élan\""), "12\" pizza, large"}, {"Ann", "Lee", "", "n"}}},
+        {"comma-stray-quotes.csv",
+         {heading,
+          {"\"" + zoe + "\" Jr", mueller, QString::fromUtf8(u8"\"Café\" "), "He said \"hi\""},
+          {"Ann", "Lee", "", "n"}}},
+        {"semicolon-cr-trailing.csv",
+         {heading + QStringList{"", ""},
+          {zoe, mueller, QString::fromUtf8(u8"Café Élan"), QString::fromUtf8(u8"ß"), "", ""},
+          {"Ann", "Lee", "", "n", "", ""}}},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.file);
+        MyDocument* document = newDocument();
+        settle();
+        MyDataImportManager* m = load(document, dirPath + QLatin1String(c.file));
+        ASSERT_TRUE(m);
+        ASSERT_EQ(m->importedRowCount(), qsizetype(c.rows.size()));
+        EXPECT_EQ(m->numOfMaxFieldInImportedData(), c.rows.front().size());
+        for (qsizetype i = 0; i < m->importedRowCount(); ++i)
+            EXPECT_EQ(m->fieldsOfRow(i), c.rows[std::size_t(i)]) << i;
+        // The heading names the columns, so the contacts come out as the rows say.
+        m->tryAssignFromFirstRow();
+        m->DoImport();
+        settle();
+        EXPECT_EQ(column(document, "company"), (QStringList{c.rows[1][2], c.rows[2][2]}));
+        EXPECT_EQ(column(document, "note"), (QStringList{c.rows[1][3], c.rows[2][3]}));
+        document->close();
+        settle();
+    }
 }
