@@ -54,7 +54,7 @@ const QString kSelectionPrefix = QStringLiteral("selection");
 constexpr int kInitialListWidth = 300;
 
 // The longest name the heading of the record pane shows.
-constexpr qsizetype kShownNameLength = 300;
+constexpr qsizetype kShownNameLength = 120;
 
 // A value too long for the record pane, whole in a text view that shows it part by part.
 void showWholeValue(QWidget* window, const QString& caption, const QString& value)
@@ -557,7 +557,10 @@ void MyDocument::updateRecordPane()
         if (!name.isEmpty() && !last.isEmpty())
             name += u' ';
         name += last;
-        ui.viewName->setText(LongText::head(name.trimmed().isEmpty() ? part("company") : name, kShownNameLength, 3));
+        const QString shown = name.trimmed().isEmpty() ? part("company") : name;
+        ui.viewName->setText(shown.size() > kShownNameLength
+                                 ? LongText::wrappable(LongText::head(shown, kShownNameLength, 3), 30)
+                                 : shown);
     } else {
         ui.viewName->clear();
     }

@@ -11,7 +11,8 @@ RecordValueLabel::RecordValueLabel(QWidget* parent) : QLabel(parent) {}
 void RecordValueLabel::setText(const QString& text)
 {
     const bool cut = LongText::isCut(text, kShownLength, kShownLines);
-    QLabel::setText(cut ? LongText::head(text, kShownLength, kShownLines) : text);
+    // A cut value may be one word of thousands of characters: wrapped anywhere, it keeps the pane's width.
+    QLabel::setText(cut ? LongText::wrappable(LongText::head(text, kShownLength, kShownLines), kLongestRun) : text);
     if (cut != m_cut) {
         m_cut = cut;
         emit cutChanged(cut);

@@ -15,6 +15,7 @@ class RecordValueLabel : public QLabel {
 public:
     static constexpr qsizetype kShownLength = 2000;
     static constexpr qsizetype kShownLines = 40;
+    static constexpr qsizetype kLongestRun = 40;
 
     explicit RecordValueLabel(QWidget* parent = nullptr);
 

@@ -39,4 +39,21 @@ bool isCut(const QString& text, qsizetype maxUnits, qsizetype maxLines)
     return shownEnd(text, maxUnits, maxLines) < text.size();
 }
 
+QString wrappable(const QString& text, qsizetype longestRun)
+{
+    QString result;
+    result.reserve(text.size() + text.size() / std::max<qsizetype>(longestRun, 1) + 1);
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        run = c.isSpace() ? 0 : run + 1;
+        result.append(c);
+        if (run >= longestRun && !c.isHighSurrogate() && i + 1 < text.size() && !text.at(i + 1).isSpace()) {
+            result.append(QChar(0x200B));
+            run = 0;
+        }
+    }
+    return result;
+}
+
 } // namespace LongText

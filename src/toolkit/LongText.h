@@ -17,4 +17,9 @@ QString head(const QString& text, qsizetype maxUnits, qsizetype maxLines = -1);
 // Whether `head` with these bounds leaves something out.
 bool isCut(const QString& text, qsizetype maxUnits, qsizetype maxLines = -1);
 
+// The text with a zero-width space after every `longestRun` units of a run
+// without blanks, so that a word-wrapping label can wrap it rather than grow
+// as wide as the run. For showing a cut text only: a copy would hold them.
+QString wrappable(const QString& text, qsizetype longestRun);
+
 } // namespace LongText

@@ -38,3 +38,14 @@ TEST(LongText, HeadOfMegabytesIsItsBeginning)
     EXPECT_TRUE(shown.startsWith(QString(2000, u'n')));
     EXPECT_TRUE(shown.endsWith(LongText::kEllipsis));
 }
+
+TEST(LongText, WrappableBreaksOnlyLongRunsWithZeroWidthSpaces)
+{
+    const QString z = QString(QChar(0x200B));
+    const QString pair = QString::fromUtf8("\xF0\x9F\x98\x80");
+    EXPECT_EQ(LongText::wrappable(QStringLiteral("ab cd"), 2), QStringLiteral("ab cd"));
+    EXPECT_EQ(LongText::wrappable(QStringLiteral("abcde fg"), 2), QStringLiteral("ab") + z + QStringLiteral("cd") + z + QStringLiteral("e fg"));
+    EXPECT_EQ(LongText::wrappable(QStringLiteral("abcd"), 2), QStringLiteral("ab") + z + QStringLiteral("cd"));
+    // Never between the halves of a pair.
+    EXPECT_EQ(LongText::wrappable(QStringLiteral("a") + pair + QStringLiteral("b"), 2), QStringLiteral("a") + pair + z + QStringLiteral("b"));
+}
