@@ -4,13 +4,16 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <limits>
 
 RecordValueLabel::RecordValueLabel(QWidget* parent) : QLabel(parent) {}
 
 void RecordValueLabel::setText(const QString& text)
 {
-    const bool cut = LongText::isCut(text, kShownLength, kShownLines);
+    // Only blanks leave the label hidden, and nothing to show whole.
+    const bool cut = LongText::isCut(text, kShownLength, kShownLines)
+                     && std::any_of(text.cbegin(), text.cend(), [](QChar c) { return !c.isSpace(); });
     // A cut value may be one word of thousands of characters: wrapped anywhere, it keeps the pane's width.
     QLabel::setText(cut ? LongText::wrappable(LongText::head(text, kShownLength, kShownLines), kLongestRun) : text);
     if (cut != m_cut) {

@@ -129,10 +129,13 @@ TEST(RecordFields, ShowLongValuesByTheirBeginningAndNeverWriteItBack)
     label.setText(longValue);
     EXPECT_TRUE(label.isCut());
     EXPECT_EQ(unwrapped(label.text()), LongText::head(longValue, RecordValueLabel::kShownLength, RecordValueLabel::kShownLines));
+    label.setText(QString(5000, u' ')); // hidden as empty: nothing to show whole
+    EXPECT_FALSE(label.isCut());
+    label.setText(longValue);
     label.setText(QStringLiteral("Ann"));
     EXPECT_FALSE(label.isCut());
     EXPECT_EQ(label.text(), QStringLiteral("Ann"));
-    EXPECT_EQ(cuts, (QList<bool>{true, false}));
+    EXPECT_EQ(cuts, (QList<bool>{true, false, true, false}));
 
     RecordLineEdit line;
     const QString editable = QString(RecordLineEdit::kEditableLength, u'e');
