@@ -2,6 +2,7 @@
 
 #include "document/QvColoredCategoryArrayController.h"
 #include "platform/Defaults.h"
+#include "toolkit/LongText.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -27,6 +28,13 @@ QString nameOf(const Dictionary& category)
 {
     const Value name = category.objectForKey(QvCategoryArrayController::kName);
     return name.isString() ? name.stringValue() : QStringLiteral("");
+}
+
+QString itemText(const QString& name, const QFontMetrics& metrics)
+{
+    // No item is wider than a few hundred characters of any font.
+    constexpr qsizetype kMeasured = 256;
+    return metrics.elidedText(LongText::head(name, kMeasured), Qt::ElideRight, kItemWidth);
 }
 
 QvColor backColorOf(const Dictionary& category)

@@ -6,6 +6,7 @@
 #include "toolkit/QvLabelBadge.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QRect>
 
 class QPainter;
@@ -19,6 +20,11 @@ QFont tableFont();
 
 // The name the badge shows ("" for a category without one).
 QString nameOf(const Dictionary& category);
+// A name as an item of a pop-up or a menu shows it: cut with an ellipsis to
+// kItemWidth pixels of `metrics`, so that a long name neither stretches the
+// pop-up nor costs the layout of all its characters.
+inline constexpr int kItemWidth = 240;
+QString itemText(const QString& name, const QFontMetrics& metrics);
 QvColor backColorOf(const Dictionary& category);
 QvColor textColorOf(const Dictionary& category);
 QvTextAttributes attributesFor(const Dictionary& category, const QFont& font);

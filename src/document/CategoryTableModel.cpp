@@ -1,6 +1,7 @@
 #include "document/CategoryTableModel.h"
 
 #include "document/QvColoredCategoryArrayController.h"
+#include "toolkit/LongText.h"
 #include "toolkit/QvColorUtilOSX.h"
 
 #include <QColor>
@@ -52,8 +53,11 @@ QVariant CategoryTableModel::data(const QModelIndex& index, int role) const
     };
     switch (index.column()) {
     case NameColumn:
-        if (role == Qt::DisplayRole || role == Qt::EditRole)
+        if (role == Qt::EditRole)
             return category->objectForKey(QvCategoryArrayController::kName).stringValue();
+        // The badge shows the name; a view sizing the cell by its text must not lay out a long one whole.
+        if (role == Qt::DisplayRole)
+            return LongText::head(category->objectForKey(QvCategoryArrayController::kName).stringValue(), 256, 1);
         if (role == Qt::BackgroundRole)
             return colorOf(QvColoredCategoryArrayController::kBackColor);
         if (role == Qt::ForegroundRole)

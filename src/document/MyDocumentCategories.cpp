@@ -243,7 +243,9 @@ void MyDocument::synkCategorySubMenu()
                 popup->removeItem(popup->count() - 1);
             for (qsizetype i = 0; i < count; ++i)
                 popup->insertItem(static_cast<int>(2 + i),
-                                  CategoryBadges::nameOf(*m_categoryArrayControllerForMenu->arrangedObjectAt(i)));
+                                  CategoryBadges::itemText(
+                                      CategoryBadges::nameOf(*m_categoryArrayControllerForMenu->arrangedObjectAt(i)),
+                                      popup->fontMetrics()));
         }
         if (QMenu* menu = m_window->categoryMenu) {
             for (const QPointer<QAction>& action : std::as_const(m_window->categoryActions))
@@ -251,7 +253,7 @@ void MyDocument::synkCategorySubMenu()
             m_window->categoryActions.clear();
             for (qsizetype i = 0; i < count; ++i) {
                 const QString name = CategoryBadges::nameOf(*m_categoryArrayControllerForMenu->arrangedObjectAt(i));
-                auto* action = new QAction(menuText(name), menu);
+                auto* action = new QAction(menuText(CategoryBadges::itemText(name, menu->fontMetrics())), menu);
                 action->setObjectName(QStringLiteral("doSelectCatMenu"));
                 action->setData(name);
                 action->setCheckable(true);
@@ -295,7 +297,8 @@ void MyDocument::updateRecordCategoryPopup()
     popup->clear();
     const qsizetype count = m_categoryArrayControllerForMenu->arrangedCount();
     for (qsizetype i = 0; i < count; ++i)
-        popup->addItem(CategoryBadges::nameOf(*m_categoryArrayControllerForMenu->arrangedObjectAt(i)));
+        popup->addItem(CategoryBadges::itemText(CategoryBadges::nameOf(*m_categoryArrayControllerForMenu->arrangedObjectAt(i)),
+                                                popup->fontMetrics()));
     const DictionaryRef record = m_myArrayController->firstSelectedObject();
     const DictionaryRef category =
         record ? record->objectForKey(FilteringArrayController::kCategoryPtr).dictionary() : nullptr;

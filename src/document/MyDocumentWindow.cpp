@@ -12,6 +12,7 @@
 #include "document/LabelSheet.h"
 #include "document/MyDocumentWindow_p.h"
 #include "document/QvColoredCategoryArrayController.h"
+#include "document/RecordFields.h"
 #include "document/RecordTableModel.h"
 #include "document/RecordTextEdit.h"
 #include "platform/Binding.h"
@@ -19,6 +20,7 @@
 #include "platform/Defaults.h"
 #include "platform/MainQueue.h"
 #include "platform/Sheet.h"
+#include "toolkit/LongText.h"
 #include "toolkit/QvSplitView.h"
 #include "toolkit/QvVSplitViewDelegate.h"
 #include "toolkit/QvValueTransformers.h"
@@ -26,6 +28,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -40,6 +44,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QUndoStack>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -47,6 +52,30 @@ const QString kSelectionPrefix = QStringLiteral("selection");
 
 // The width of the record list when the window opens.
 constexpr int kInitialListWidth = 300;
+
+// The longest name the heading of the record pane shows.
+constexpr qsizetype kShownNameLength = 120;
+
+// A value too long for the record pane, whole in a text view that shows it part by part.
+void showWholeValue(QWidget* window, const QString& caption, const QString& value)
+{
+    auto* sheet = new QDialog(window);
+    sheet->setObjectName(QStringLiteral("wholeValueSheet"));
+    sheet->setWindowTitle(caption);
+    auto* layout = new QVBoxLayout(sheet);
+    auto* text = new RecordTextEdit(sheet);
+    text->setObjectName(QStringLiteral("wholeValue"));
+    text->setReadOnly(true);
+    text->setText(value);
+    layout->addWidget(text);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, sheet);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, sheet, &QDialog::reject);
+    layout->addWidget(buttons);
+    sheet->resize(560, 420);
+    Sheet::Options options;
+    options.deleteWhenEnded = true;
+    Sheet::begin(sheet, window, {}, options);
+}
 
 } // namespace
 
@@ -424,6 +453,33 @@ void MyDocument::buildRecordPane()
         connect(button, &QToolButton::clicked, this, [this, tag] { openField(tag); });
         grid->addWidget(button, row, column + columnSpan, Qt::AlignLeft | Qt::AlignTop);
     }
+    // A value shown in part gets a button that shows it whole.
+    for (QGridLayout* grid : ui.viewPage->findChildren<QGridLayout*>()) {
+        for (int index = 0; index < grid->count(); ++index) {
+            auto* value = qobject_cast<RecordValueLabel*>(grid->itemAt(index)->widget());
+            if (!value || !value->property("fieldKey").isValid())
+                continue;
+            const QString key = value->property("fieldKey").toString();
+            int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+            grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+            auto* button = new QToolButton(ui.viewPage);
+            button->setObjectName(QStringLiteral("showAll_") + key);
+            button->setText(tr("Show All"));
+            button->setToolTip(tr("Show the whole value"));
+            button->setAccessibleName(button->toolTip());
+            button->setAutoRaise(true);
+            button->hide();
+            connect(value, &RecordValueLabel::cutChanged, button, &QWidget::setVisible);
+            connect(button, &QToolButton::clicked, this, [this, key] {
+                if (!m_window || !m_window->alive())
+                    return;
+                const QString caption = m_myLabelDictionary ? m_myLabelDictionary->objectForKey(key).stringValue() : key;
+                showWholeValue(m_window->window, caption,
+                               m_myArrayController->valueForKeyPath(kSelectionPrefix + u'.' + key).stringValue());
+            });
+            grid->addWidget(button, row, column + columnSpan + 1, Qt::AlignLeft | Qt::AlignTop);
+        }
+    }
     connect(m_keyValues, &Observable::valueChangedForKeyPath, m_window->window, [this](const QString& keyPath) {
         if (keyPath.startsWith(QLatin1String("myLabelDictionary")))
             updateOpenButtons();
@@ -492,12 +548,19 @@ void MyDocument::updateRecordPane()
     else
         ui.recordModes->setCurrentWidget(m_selectedView == EditModeView ? ui.editPage : ui.viewPage);
     if (record) {
-        QString name = record->objectForKey(QStringLiteral("firstName")).stringValue();
-        const QString last = record->objectForKey(QStringLiteral("lastName")).stringValue();
+        // A name of megabytes is shown by its beginning: the heading lays out all it holds.
+        const auto part = [&record](const char* key) {
+            return record->objectForKey(QLatin1String(key)).stringValue().left(kShownNameLength + 1);
+        };
+        QString name = part("firstName");
+        const QString last = part("lastName");
         if (!name.isEmpty() && !last.isEmpty())
             name += u' ';
         name += last;
-        ui.viewName->setText(name.trimmed().isEmpty() ? record->objectForKey(QStringLiteral("company")).stringValue() : name);
+        const QString shown = name.trimmed().isEmpty() ? part("company") : name;
+        ui.viewName->setText(shown.size() > kShownNameLength
+                                 ? LongText::wrappable(LongText::head(shown, kShownNameLength, 3), 30)
+                                 : shown);
     } else {
         ui.viewName->clear();
     }

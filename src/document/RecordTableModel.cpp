@@ -2,7 +2,13 @@
 
 #include "document/FilteringArrayController.h"
 #include "document/QvColoredCategoryArrayController.h"
+#include "toolkit/LongText.h"
 #include "toolkit/QvColorUtilOSX.h"
+
+namespace {
+// A cell shows one line of a field's beginning: the views lay out all the text they are given.
+constexpr qsizetype kShownLength = 256;
+} // namespace
 
 RecordTableModel::RecordTableModel(FilteringArrayController* controller, QObject* parent)
     : QAbstractTableModel(parent), m_controller(controller)
@@ -67,7 +73,7 @@ QVariant RecordTableModel::data(const QModelIndex& index, int role) const
 
     if (index.column() == NameColumn) {
         if (role == Qt::DisplayRole)
-            return nameText(*record);
+            return LongText::head(nameText(*record), kShownLength, 1);
         return {};
     }
     if (index.column() == CategoryColumn) {
@@ -77,7 +83,7 @@ QVariant RecordTableModel::data(const QModelIndex& index, int role) const
             return {};
         switch (role) {
         case Qt::DisplayRole:
-            return category->objectForKey(QvCategoryArrayController::kName).stringValue();
+            return LongText::head(category->objectForKey(QvCategoryArrayController::kName).stringValue(), kShownLength, 1);
         case Qt::BackgroundRole:
             return QvColorUtilOSX::NSColorFromDict(category->objectForKey(QvColoredCategoryArrayController::kBackColor))
                 .toQColor();

@@ -3,6 +3,7 @@
 #include "document/ArrayController.h"
 #include "exchange/QvDataImportManager.h"
 #include "platform/Sheet.h"
+#include "toolkit/LongText.h"
 #include "ui_Importer.h"
 
 #include <QComboBox>
@@ -12,6 +13,11 @@
 #include <QVBoxLayout>
 
 namespace {
+// How much of a value in the file the mapping sheet shows.
+constexpr qsizetype kShownValueLength = 256;
+constexpr qsizetype kShownTipLength = 1000;
+constexpr qsizetype kShownTipLines = 20;
+
 // The accessory's choices and the codes behind them.
 struct Choice {
     const char* title;
@@ -86,7 +92,10 @@ QVariant ImportMappingModel::data(const QModelIndex& index, int role) const
     case ValueColumn:
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
             const DictionaryRef element = m_manager->arrayImportRecord()->arrangedObjectAt(index.row());
-            return element ? element->objectForKey(QvDataImportManager::kElement).stringValue() : QString();
+            const QString value = element ? element->objectForKey(QvDataImportManager::kElement).stringValue() : QString();
+            // The cell and its tip lay out all they are given: a field of megabytes shows its beginning.
+            return role == Qt::DisplayRole ? LongText::head(value, kShownValueLength, 1)
+                                           : LongText::head(value, kShownTipLength, kShownTipLines);
         }
         break;
     case FlagColumn:

@@ -129,21 +129,38 @@ QString QvStringUtils::trimStringToFit(const QString& text, int pixelLenght, con
 
 QString QvStringUtils::trimStringToFit(const QString& text, int pixelLenght, const TextWidth& width)
 {
-    if (pixelLenght >= width(text))
+    // A text grows wider as it grows longer, so a long one is measured only as
+    // far as the limit can reach (doubling prefixes), and the longest prefix
+    // that fits with the ending is found by halving, not one character at a time.
+    qsizetype reach = text.size();
+    for (qsizetype probe = 256; probe < text.size(); probe *= 2) {
+        if (width(text.left(probe)) > pixelLenght) {
+            reach = probe;
+            break;
+        }
+    }
+    if (reach == text.size() && pixelLenght >= width(text))
         return text;
     static const QString ending = QStringLiteral("..");
-    QString kept = text;
-    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
-    while (width(kept + ending) > pixelLenght) {
-        // Drop the last whole character (a base with its marks, or a surrogate
-        // pair); the first one always stays.
-        graphemes.setPosition(kept.size());
-        const qsizetype lastStart = graphemes.toPreviousBoundary();
-        if (lastStart <= 0)
-            break;
-        kept.truncate(lastStart);
+    // Whole characters only (a base with its marks, or a surrogate pair). One
+    // unit past the reach gives the boundary at the reach its true context.
+    const QString region = text.left(reach + 1);
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, region);
+    QList<qsizetype> ends;
+    for (qsizetype at = graphemes.toNextBoundary(); at > 0 && at <= reach; at = graphemes.toNextBoundary())
+        ends.append(at);
+    if (ends.isEmpty())
+        return ending;
+    // The first character always stays.
+    qsizetype low = 0, high = ends.size() - 1;
+    while (low < high) {
+        const qsizetype middle = (low + high + 1) / 2;
+        if (width(text.left(ends.at(middle)) + ending) > pixelLenght)
+            high = middle - 1;
+        else
+            low = middle;
     }
-    return kept + ending;
+    return text.left(ends.at(low)) + ending;
 }
 
 QString QvStringUtils::trimString(const QString& text, const QString& acceptedChars)

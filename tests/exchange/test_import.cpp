@@ -3,6 +3,8 @@
 #include "document/FilteringArrayController.h"
 #include "document/QvColoredCategoryArrayController.h"
 
+#include <QTableView>
+
 namespace {
 
 using M = QvDataImportManager;
@@ -300,4 +302,25 @@ TEST_F(ImportTest, CancelAndALockDuringTheSheetImportNothing)
     settle();
     EXPECT_FALSE(document->isEncrypted());
     EXPECT_EQ(document->myArray()->count(), 0);
+}
+
+TEST_F(ImportTest, TheSheetPreviewsAFieldOfMegabytesByItsBeginningAndImportsItWhole)
+{
+    MyDocument* document = newDocument();
+    settle();
+    const QByteArray note(5000000, 'n');
+    MyDataImportManager* m = load(document, write("p.csv", "Ann,\"" + note + "\"\n"), 2, 1);
+    ASSERT_TRUE(m);
+    auto* table = m->importSettingsPanel()->findChild<QTableView*>(QStringLiteral("mappingTable"));
+    ASSERT_TRUE(table);
+    const QModelIndex value = table->model()->index(1, 0);
+    EXPECT_LE(value.data(Qt::DisplayRole).toString().size(), 257);
+    EXPECT_LE(value.data(Qt::ToolTipRole).toString().size(), 1001);
+    EXPECT_TRUE(value.data(Qt::DisplayRole).toString().startsWith(QStringLiteral("nnnn")));
+    EXPECT_EQ(table->model()->index(0, 0).data().toString(), QStringLiteral("Ann"));
+
+    map(m, {kFirstName, kNote});
+    m->DoImport();
+    settle();
+    EXPECT_EQ(column(document, "note"), (QStringList{QString::fromLatin1(note)}));
 }

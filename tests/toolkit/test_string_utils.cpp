@@ -97,6 +97,36 @@ TEST(StringUtils, TrimToFitCutsWholeCharacters)
             << c.text.toStdString() << " @ " << c.limit;
 }
 
+TEST(StringUtils, TrimToFitCutsALongTextAsCharacterByCharacterWould)
+{
+    // The definition: drop the last character while the rest and ".." are too wide.
+    const auto oneByOne = [](const QString& text, int limit, const QvStringUtils::TextWidth& width) {
+        if (limit >= width(text))
+            return text;
+        QString kept = text;
+        while (kept.size() > 1 && width(kept + QStringLiteral("..")) > limit)
+            kept.chop(1);
+        return kept + QStringLiteral("..");
+    };
+    // Narrow and wide letters, so that widths are not proportional to lengths.
+    const auto varied = [](const QString& s) {
+        qreal w = 0;
+        for (QChar c : s)
+            w += c == u'i' ? 3 : c == u'm' ? 14 : 8;
+        return w;
+    };
+    QString text;
+    for (int i = 0; i < 3000; ++i)
+        text += QLatin1String(i % 3 ? "mi" : "a");
+    for (int limit : {0, 9, 100, 257, 2048, 4000, 30000})
+        EXPECT_EQ(QvStringUtils::trimStringToFit(text, limit, varied), oneByOne(text, limit, varied)) << limit;
+    EXPECT_EQ(QvStringUtils::trimStringToFit(text, 1000000, varied), text);
+
+    // A name of millions of characters in a badge comes back as its first few.
+    const QString huge(5000000, u'x');
+    EXPECT_EQ(QvStringUtils::trimStringToFit(huge, 60, tenPerUnit), QStringLiteral("xxxx.."));
+}
+
 TEST(StringUtils, TrimToFitWithAFontFitsTheLimit)
 {
     QFont font;
