@@ -406,7 +406,7 @@ bool MyDocument::validateMenuItem(QAction* item)
     if (action == QLatin1String("undo") || action == QLatin1String("redo"))
         return isDecrypted() && QvCryptoDoc::validateUserInterfaceItem(item);
     if (action == QLatin1String("documentPassword"))
-        item->setText(hasPassword() ? tr("Change &Password…") : tr("Set &Password…"));
+        item->setText(hasPassword() ? tr("Change Pass&word…") : tr("Set Pass&word…"));
     return QvCryptoDoc::validateUserInterfaceItem(item);
 }
 

@@ -128,7 +128,7 @@ void MyDocument::addAddressBookCommands(DocumentWindow* window)
 {
     QPointer<MyDocument> guard(this);
     QAction* action = window->addCommand(nullptr, QStringLiteral("importFromAddressBook"),
-                                         tr("&Import from Address Book…"), {}, [guard] {
+                                         tr("Import from Address &Book…"), {}, [guard] {
                                              if (guard)
                                                  guard->importFromAddressBook();
                                          });

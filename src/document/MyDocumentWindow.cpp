@@ -87,13 +87,27 @@ void linkTableSelection(QTableView* table, ArrayController* controller)
             return;
         *busy = true;
         QItemSelectionModel* model = table->selectionModel();
-        const qsizetype row = controller->selectionIndex();
-        if (row < 0 || row >= table->model()->rowCount()) {
-            model->clearSelection();
-        } else {
-            const QModelIndex index = table->model()->index(static_cast<int>(row), 0);
-            model->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-            table->scrollTo(index);
+        const int rowCount = table->model()->rowCount();
+        // Every selected row is shown, in runs of neighbouring rows, so that what an action
+        // on the selection takes is what the user sees selected.
+        QItemSelection selection;
+        const std::vector<qsizetype>& rows = controller->selectionIndexes();
+        for (std::size_t i = 0; i < rows.size();) {
+            std::size_t end = i + 1;
+            while (end < rows.size() && rows[end] == rows[end - 1] + 1)
+                ++end;
+            const int first = static_cast<int>(rows[i]);
+            const int last = static_cast<int>(std::min<qsizetype>(rows[end - 1], rowCount - 1));
+            if (first >= 0 && first <= last)
+                selection.select(table->model()->index(first, 0), table->model()->index(last, 0));
+            i = end;
+        }
+        model->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        if (!selection.isEmpty()) {
+            const QModelIndex first = selection.first().topLeft();
+            if (!model->isRowSelected(model->currentIndex().row(), QModelIndex()))
+                model->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+            table->scrollTo(model->currentIndex());
         }
         *busy = false;
     };
@@ -284,7 +298,7 @@ void MyDocument::addCommands(DocumentWindow* window)
         ->setIcon(DocumentIcons::icon(QStringLiteral("system-lock-screen"), Glyph::Lock));
 
     // The password command belongs with saving.
-    QAction* password = window->addCommand(nullptr, QStringLiteral("documentPassword"), tr("Change &Password…"), {},
+    QAction* password = window->addCommand(nullptr, QStringLiteral("documentPassword"), tr("Change Pass&word…"), {},
                                            [guard] {
                                                if (guard)
                                                    guard->documentPassword();

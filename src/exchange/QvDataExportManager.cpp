@@ -186,8 +186,10 @@ void QvDataExportManager::buildSheets()
         ui.addAllButton->setEnabled(m_leftKeyArrayController->arrangedCount() > 0);
         ui.removeButton->setEnabled(chosenSelected > 0);
         ui.removeAllButton->setEnabled(m_rightKeyArrayController->arrangedCount() > 0);
-        ui.moveUpButton->setEnabled(chosenSelected == 1);
-        ui.moveDownButton->setEnabled(chosenSelected == 1);
+        // Moving acts on the last selected field from the first selected position.
+        const qsizetype first = m_rightKeyArrayController->selectionIndex();
+        ui.moveUpButton->setEnabled(chosenSelected > 0 && first > 0);
+        ui.moveDownButton->setEnabled(chosenSelected > 0 && first < m_rightKeyArrayController->arrangedCount() - 1);
     };
     for (ArrayController* controller : {m_leftKeyArrayController, m_rightKeyArrayController})
         connect(controller, &Observable::valueChangedForKeyPath, m_exportSettingsPanel, updateButtons);

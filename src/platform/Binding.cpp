@@ -8,7 +8,20 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
+
+// A number beyond what an integer property holds shows as the nearest one it can,
+// never as its low bits.
+int saturatedInt(const Value& value)
+{
+    constexpr int most = std::numeric_limits<int>::max();
+    if (value.kind() == Value::Kind::UInt64)
+        return value.unsignedLongLongValue() > quint64(most) ? most : int(value.unsignedLongLongValue());
+    return int(std::clamp<qint64>(value.longLongValue(), std::numeric_limits<int>::min(), most));
+}
 
 QColor qColorFrom(const ArchivedColor& c, int depth = 0)
 {
@@ -121,6 +134,7 @@ QVariant Binding::toPropertyValue(const Value& value, QMetaType type)
     case QMetaType::Bool:
         return value.boolValue();
     case QMetaType::Int:
+        return saturatedInt(value);
     case QMetaType::Short:
     case QMetaType::Char:
     case QMetaType::SChar:

@@ -288,7 +288,14 @@ Value Defaults::userValue(const QString& key) const
 Value Defaults::objectForKey(const QString& key) const
 {
     Value v = userValue(key);
-    return v.isNull() ? m_registered->objectForKey(key) : v;
+    if (v.isNull())
+        return m_registered->objectForKey(key);
+    // A switch typed into the file by hand ("true", "no") is text; it is read as the
+    // boolean that its registered value is, so that bindings and comparisons see the
+    // same answer as boolForKey.
+    if (v.isString() && m_registered->objectForKey(key).kind() == Value::Kind::Bool)
+        return Value::boolean(v.boolValue());
+    return v;
 }
 
 QString Defaults::stringForKey(const QString& key) const

@@ -216,7 +216,8 @@ void DocumentWindow::fillWindowMenu()
     if (!controller)
         return;
     for (Document* document : controller->documents()) {
-        auto* action = m_windowMenu->addAction(document->displayName());
+        // A name is shown as it is: an "&" in it is no mnemonic.
+        auto* action = m_windowMenu->addAction(QString(document->displayName()).replace(u'&', QStringLiteral("&&")));
         action->setCheckable(true);
         action->setChecked(document == m_document);
         QPointer<Document> target(document);

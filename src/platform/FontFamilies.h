@@ -13,6 +13,10 @@ public:
 
     static QStringList available() { return Seam<FontFamilies>::current().families(); }
     static FontFamilies& production();
+
+    // Each family once, by its plain name, in the order first seen: the font database
+    // lists a family that several foundries make once for each, as "Family [Foundry]".
+    static QStringList plainFamilies(const QStringList& families);
 };
 
 // For tests: a fixed list.

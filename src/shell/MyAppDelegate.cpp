@@ -1,5 +1,6 @@
 #include "shell/MyAppDelegate.h"
 
+#include "document/CategoryBadges.h"
 #include "document/MyDocument.h"
 #include "update/QvPhoneHome.h"
 #include "platform/Defaults.h"
@@ -11,6 +12,7 @@
 #include "toolkit/QvDictToColorTransformer.h"
 #include "toolkit/QvValueTransformers.h"
 
+#include <QFontInfo>
 #include <QGuiApplication>
 
 #include <algorithm>
@@ -126,7 +128,13 @@ void MyAppDelegate::selectTableFontFamily()
         return;
     const QSignalBlocker quiet(m_fontPopup);
     const QString family = Defaults::standardUserDefaults().stringForKey(kTableFontFamily);
-    m_fontPopup->setCurrentIndex(m_fontPopup->findText(family, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    int index = m_fontPopup->findText(family, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    // A family that is not installed leaves the contact list in another one; the pop-up
+    // shows that one rather than nothing, and the setting stays until the user picks.
+    if (index < 0)
+        index = m_fontPopup->findText(QFontInfo(CategoryBadges::tableFont()).family(),
+                                      Qt::MatchExactly | Qt::MatchCaseSensitive);
+    m_fontPopup->setCurrentIndex(index);
 }
 
 void MyAppDelegate::applicationDidFinishLaunching()

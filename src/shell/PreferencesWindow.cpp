@@ -17,6 +17,9 @@ PreferencesWindow::PreferencesWindow(MyAppDelegate* delegate, QWidget* parent)
     ShellResources::load();
     m_ui->setupUi(this);
     setWindowIcon(ShellResources::applicationIcon());
+    // Each panel has its own size (the toolbar delegate sets it): the window cannot be maximised.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     m_ui->myTabView->tabBar()->hide();
     // The toolbar picks the panels; the hidden tab bar, as the tab view's focus, would stop Tab going round.
     m_ui->myTabView->setFocusPolicy(Qt::NoFocus);

@@ -132,7 +132,14 @@ bool QvAppDelegateBase::setValueForKeyPath(const Value& value, const QString& ke
 
 bool QvAppDelegateBase::applicationShouldOpenUntitledFile() const
 {
-    return defaults().objectForKey(QLatin1String(kStartupActionTag)).intValue() == NewDocumentAction;
+    return startupAction() == NewDocumentAction;
+}
+
+QvAppDelegateBase::StartupAction QvAppDelegateBase::startupAction() const
+{
+    // Read whole: the low bits of a long number could name an action by chance.
+    const qint64 tag = defaults().objectForKey(QLatin1String(kStartupActionTag)).longLongValue();
+    return tag >= NewDocumentAction && tag <= SelectedDocumentAction ? StartupAction(tag) : NewDocumentAction;
 }
 
 void QvAppDelegateBase::insertMenuItem(QMenu* menu, QAction* action, int index)
@@ -233,7 +240,7 @@ void QvAppDelegateBase::executeDocumentStartupAsInPref()
 {
     using namespace std::chrono_literals;
     QPointer<QvAppDelegateBase> guard(this);
-    switch (defaults().objectForKey(QLatin1String(kStartupActionTag)).intValue()) {
+    switch (startupAction()) {
     case NewDocumentAction:
         m_startupTimer = Timer::scheduledTimer(1000ms, [guard] {
             if (guard)

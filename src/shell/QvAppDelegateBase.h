@@ -64,6 +64,9 @@ public:
 
     // Launching.
     bool applicationShouldOpenUntitledFile() const;
+    // The stored start-up action; a value that names none of them (a damaged or
+    // hand-edited setting) counts as a new document, so that a window opens.
+    StartupAction startupAction() const;
     // Adds the application's commands to every document window's menus.
     void adjustBeforeFinishingLaunching();
     // Adds this delegate's commands to the Help and Edit menus of a window.

@@ -9,6 +9,8 @@
 #include <QTabWidget>
 #include <QToolBar>
 
+#include <algorithm>
+
 QvPrefToolbarDelegate::QvPrefToolbarDelegate(QObject* parent) : QObject(parent) {}
 
 QvPrefToolbarDelegate::~QvPrefToolbarDelegate() = default;
@@ -108,19 +110,33 @@ void QvPrefToolbarDelegate::resizeWindowForPanel(int index)
         m_animation->stop();
         delete m_animation;
     }
+    // The window has the size of its panel and no other: maximised or stretched, a panel
+    // would sit in a strip across the screen.
+    constexpr Qt::WindowStates stretched = Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (window->windowState() & stretched)
+        window->setWindowState(window->windowState() & ~stretched);
+    if (m_width <= 0)
+        m_width = std::max(window->width(), window->minimumSizeHint().width());
     const int toolbarHeight = ToolbarHeightForWindow(window);
     const QRect frame = window->geometry();
     const int height = m_heights.at(index) + toolbarHeight;
     // The top edge stays where it is: only the bottom moves.
-    const QRect target(frame.x(), frame.y(), frame.width(), height);
+    const QRect target(frame.x(), frame.y(), m_width, height);
     if (!window->isVisible()) {
+        window->setFixedSize(target.size());
         window->setGeometry(target);
         return;
     }
+    // Only the animation passes between the two sizes.
+    window->setMinimumSize(m_width, std::min(frame.height(), height));
+    window->setMaximumSize(m_width, std::max(frame.height(), height));
     m_animation = new QPropertyAnimation(window, "geometry", this);
     m_animation->setDuration(150);
-    m_animation->setStartValue(frame);
+    m_animation->setStartValue(QRect(frame.topLeft(), QSize(m_width, frame.height())));
     m_animation->setEndValue(target);
+    connect(m_animation, &QAbstractAnimation::finished, window, [window, size = target.size()] {
+        window->setFixedSize(size);
+    });
     m_animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 

@@ -71,6 +71,7 @@ private:
     QList<int> m_heights;
     QActionGroup* m_group = nullptr;
     QPointer<QPropertyAnimation> m_animation;
+    int m_width = 0; // the window's one width, taken at the first panel shown
 };
 
 // The four panels of the application's preferences.

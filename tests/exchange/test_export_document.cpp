@@ -117,6 +117,15 @@ protected:
                 list << view->model()->index(row, 0).data().toString();
         return list;
     }
+    QList<int> selectedRows(const char* table) const
+    {
+        QList<int> list;
+        if (auto* view = inSheet<QTableView>(table))
+            for (const QModelIndex& index : view->selectionModel()->selectedRows())
+                list << index.row();
+        std::sort(list.begin(), list.end());
+        return list;
+    }
     void typeInto(const char* field, const QString& text)
     {
         auto* edit = inSheet<QLineEdit>(field);
@@ -197,7 +206,10 @@ TEST_F(ExportDocumentTest, APersonExportsEveryContactAsCsvThenAsACustomPage)
     click("addButton");
     EXPECT_EQ(rows("rightTable"), (QStringList{"First name", "Last name"}));
     EXPECT_EQ(rows("leftTable").mid(0, 2), (QStringList{"Category", "Company"}));
-    EXPECT_FALSE(inSheet<QPushButton>("moveUpButton")->isEnabled()) << "two chosen fields are selected";
+    EXPECT_EQ(selectedRows("rightTable"), (QList<int>{0, 1})) << "both fields just chosen are shown selected";
+    picture(sheet, "sheet-two-selected");
+    EXPECT_FALSE(inSheet<QPushButton>("moveUpButton")->isEnabled()) << "the first chosen field is selected";
+    EXPECT_TRUE(inSheet<QPushButton>("moveDownButton")->isEnabled());
     clickRow("rightTable", 1);
     click("moveUpButton");
     EXPECT_EQ(rows("rightTable"), (QStringList{"Last name", "First name"}));
@@ -257,6 +269,44 @@ TEST_F(ExportDocumentTest, APersonExportsEveryContactAsCsvThenAsACustomPage)
                                    "<tr><td>Bob</td><td>line one\r\nline two</td></tr>\n"
                                    "<tr><td>Zo\xc3\xab</td><td><b>bold</b> & more</td></tr>\n"
                                    "</table></body></html>");
+}
+
+TEST_F(ExportDocumentTest, TheListsShowEveryFieldTheirControllersSelect)
+{
+    MyDocument* document = unlockedDocument();
+    chooseExportFromTheFileMenu();
+    sheet = Sheet::attachedSheet(window);
+    ASSERT_TRUE(sheet);
+    ArrayController* chosen = exporter(document)->rightKeyArrayController();
+    click("addAllButton");
+    const QStringList all = rows("rightTable");
+    ASSERT_GE(all.size(), 6);
+
+    // A selection made by the controller, in two runs, is shown whole.
+    chosen->setSelectionIndexes({1, 3, 4});
+    EXPECT_EQ(selectedRows("rightTable"), (QList<int>{1, 3, 4}));
+    EXPECT_TRUE(inSheet<QPushButton>("moveUpButton")->isEnabled());
+    EXPECT_TRUE(inSheet<QPushButton>("moveDownButton")->isEnabled());
+    // Moving up takes the last selected field to just above the first selected position; the
+    // list shows where it went.
+    click("moveUpButton");
+    EXPECT_EQ(rows("rightTable").mid(0, 5), (QStringList{all[4], all[0], all[1], all[2], all[3]}));
+    const std::vector<qsizetype>& afterMove = chosen->selectionIndexes();
+    EXPECT_EQ(selectedRows("rightTable"), QList<int>(afterMove.begin(), afterMove.end())) << "the list shows the moved field";
+
+    // What the user selects in the list is what Remove takes.
+    clickRow("rightTable", 2);
+    clickRow("rightTable", 3, Qt::ShiftModifier);
+    EXPECT_EQ(chosen->selectionIndexes(), (std::vector<qsizetype>{2, 3}));
+    click("removeButton");
+    EXPECT_EQ(rows("rightTable").mid(0, 4), (QStringList{all[4], all[0], all[3], all[5]}));
+    EXPECT_EQ(rows("leftTable"), (QStringList{all[1], all[2]}));
+    EXPECT_EQ(selectedRows("leftTable"), (QList<int>{0, 1})) << "the fields given back stay selected";
+
+    chosen->setSelectionIndexes({});
+    EXPECT_EQ(selectedRows("rightTable"), QList<int>{});
+    EXPECT_FALSE(inSheet<QPushButton>("moveUpButton")->isEnabled());
+    EXPECT_FALSE(inSheet<QPushButton>("removeButton")->isEnabled());
 }
 
 TEST_F(ExportDocumentTest, TheSuggestedNameIsTheDocumentsNameWithoutItsExtension)

@@ -1,5 +1,8 @@
 // The exporter's settings, its sheets and the file it writes, driven without a person.
 #include "common/file_size_limit.h"
+
+#include <cerrno>
+#include <cstring>
 #include "document/MyDocument.h"
 #include "exchange/QvDataExportManager.h"
 #include "platform/Alert.h"
@@ -328,7 +331,8 @@ TEST_F(ExportManagerTest, AFailedWriteIsReportedAndKeepsTheOldFile)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.tsv"}) << "no partial file is left";
     ASSERT_EQ(responder.alerts().size(), 1);
     EXPECT_EQ(responder.alerts()[0].messageText, "The export “old.tsv” could not be saved.");
-    EXPECT_FALSE(responder.alerts()[0].informativeText.isEmpty());
+    EXPECT_EQ(responder.alerts()[0].informativeText, QString::fromLocal8Bit(std::strerror(EFBIG)))
+        << "the system's reason, not \"Unknown error\"";
     EXPECT_TRUE(responder.alerts()[0].asSheet);
     EXPECT_EQ(responder.alerts()[0].window, &window);
     EXPECT_FALSE(exporter->calls.contains("didExport"));

@@ -10,6 +10,8 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 // Shows twice the value; only an even number has a sound way back.
@@ -107,6 +109,27 @@ TEST_F(BindingTest, PlainBindingsFollowTypingAndClicks)
 
     defaults.setObject(Value::int32(0), "size");
     EXPECT_FALSE(box->isEnabled());
+}
+
+TEST_F(BindingTest, AnIntegerBeyondTheControlShowsSaturatedAndStaysStored)
+{
+    constexpr int most = std::numeric_limits<int>::max();
+    constexpr int least = std::numeric_limits<int>::min();
+    const struct {
+        Value stored;
+        int shown;
+    } cases[] = {{Value::int64(4294967306), most},    {Value::int64(-4294967306), least},
+                 {Value::uint64(~0ull), most},        {Value("12345678901234567890"), most},
+                 {Value::int64(45), 45},              {Value::real(1e300), most}};
+    QSpinBox spin;
+    spin.setRange(least, most);
+    ASSERT_TRUE(Binding::bind(&spin, "value", &defaults, "values.size"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        defaults.setObject(c.stored, "size");
+        EXPECT_EQ(spin.value(), c.shown) << "not the low 32 bits";
+        EXPECT_EQ(defaults.objectForKey("size"), c.stored) << "showing writes nothing back";
+    }
 }
 
 TEST_F(BindingTest, ClassNamesFindTransformersToo)

@@ -176,6 +176,31 @@ TEST_F(DefaultsTest, HandWrittenAndDamagedEntriesReadSafely)
     EXPECT_EQ(defaults.objectForKey("StartupActionTag").kind(), Value::Kind::Int32);
 }
 
+TEST_F(DefaultsTest, ASwitchTypedByHandReadsAsTheBooleanItsDefaultIs)
+{
+    const struct {
+        const char* text;
+        bool value;
+    } cases[] = {{"true", true}, {"YES", true}, {"1", true}, {"false", false}, {"no", false}, {"0", false}, {"", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const QString file = dir.filePath(QStringLiteral("switch-%1.conf").arg(QLatin1String(c.text)));
+        {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray("[General]\nnotifyUpdate=") + c.text + "\ntableFontFamily=" + c.text + "\n");
+        }
+        Defaults defaults(file);
+        defaults.registerDefaults(registered());
+        const Value read = defaults.objectForKey("notifyUpdate");
+        EXPECT_EQ(read.kind(), Value::Kind::Bool);
+        EXPECT_EQ(read.boolValue(), c.value);
+        EXPECT_EQ(read.intValue(), c.value ? 1 : 0) << "a comparison with 0 sees the switch";
+        EXPECT_EQ(defaults.valueForKeyPath("values.notifyUpdate").kind(), Value::Kind::Bool);
+        EXPECT_EQ(defaults.objectForKey("tableFontFamily"), Value(QString::fromLatin1(c.text))) << "text stays text";
+    }
+}
+
 TEST_F(DefaultsTest, UnstorableValuesChangeNothing)
 {
     Defaults defaults(path());

@@ -1,6 +1,9 @@
 #include "test_document_fixture.h"
 
 #include "common/file_size_limit.h"
+
+#include <cerrno>
+#include <cstring>
 #include "platform/DocumentWindow.h"
 #include "platform/Sheet.h"
 
@@ -282,7 +285,8 @@ TEST_F(DocumentTest, WriteThatFailsHalfWayLeavesThePreviousFileIntact)
     EXPECT_EQ(fileNames(QDir(dir.path())), QStringList{"big.txt"}) << "no partial file is left behind";
     ASSERT_EQ(responder.alerts().size(), 1);
     EXPECT_EQ(responder.alerts()[0].messageText, "The document “big.txt” could not be saved.");
-    EXPECT_FALSE(responder.alerts()[0].informativeText.isEmpty());
+    EXPECT_EQ(responder.alerts()[0].informativeText, QString::fromLocal8Bit(std::strerror(EFBIG)))
+        << "the system's reason, not \"Unknown error\"";
     EXPECT_TRUE(document->isDocumentEdited());
 }
 

@@ -1,6 +1,7 @@
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/FileChooser.h"
+#include "platform/FontFamilies.h"
 #include "platform/MainQueue.h"
 #include "platform/Sheet.h"
 #include "platform/Timer.h"
@@ -143,6 +144,15 @@ TEST(Seams, InstalledImplementationsStandInUntilTheyGo)
     // The production clipboard of the offscreen platform keeps text within the process.
     Clipboard::setText("system");
     EXPECT_EQ(Clipboard::text(), "system");
+}
+
+TEST(FontFamilies, EachFamilyIsListedOnceByItsPlainName)
+{
+    EXPECT_EQ(FontFamilies::plainFamilies({"C059 [UKWN]", "Arial", "C059 [URW ]", "Nimbus Sans [URW ]", "Nimbus Sans",
+                                           "[Odd]", "Bracket]", "Arial"}),
+              (QStringList{"C059", "Arial", "Nimbus Sans", "[Odd]", "Bracket]"}));
+    for (const QString& family : FontFamilies::production().families())
+        EXPECT_FALSE(family.endsWith(u']') && family.contains(QLatin1String(" ["))) << family.toStdString();
 }
 
 TEST(FileChooser, ChooserIsASheetOnTheWindowThatAnswersTheChoice)

@@ -10,7 +10,9 @@
 #include "toolkit/QvValueTransformers.h"
 
 #include <QAction>
+#include <QFontInfo>
 #include <QMenu>
+#include <QTableView>
 
 namespace {
 
@@ -129,10 +131,14 @@ TEST_F(DelegateTest, OpensAnUntitledDocumentOnlyForStartupActionZero)
         {"1", Value::int32(1), false},
         {"2", Value::int32(2), false},
         {"3", Value::int32(3), false},
-        {"-1", Value::int32(-1), false},
         {"absent: the registered 0", Value(), true},
         {"text of a number", Value::string(QStringLiteral("2")), false},
         {"text", Value::string(QStringLiteral("none")), true},
+        // A value that names no action opens a document, so that the preferences stay in reach.
+        {"-1", Value::int32(-1), true},
+        {"7", Value::int32(7), true},
+        {"low bits of 3", Value::int64(4294967299), true},
+        {"twenty digits", Value::string(QStringLiteral("12345678901234567890")), true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -159,6 +165,14 @@ TEST_F(DelegateTest, LaunchOpensTheNamedDocumentsOrAnUntitledOneOnlyWhenAllowed)
     shell->launch({});
     settle();
     EXPECT_TRUE(documents().isEmpty()) << "no untitled document unless the action is 0";
+
+    // A damaged action opens one at once, and the application stays.
+    const int quitsBefore = quits;
+    setDefault("StartupActionTag", Value::int32(7));
+    shell->launch({});
+    settle();
+    EXPECT_EQ(documents().size(), 1);
+    EXPECT_EQ(quits, quitsBefore);
 }
 
 TEST_F(DelegateTest, EveryDocumentWindowCarriesTheApplicationsCommands)
@@ -226,20 +240,30 @@ TEST_F(DelegateTest, FontMenuListsEachFamilyOnceSortedAfterTheWindowsOwnItems)
     delegate().applicationWillFinishLaunching();
     EXPECT_EQ(fontItems(), (QStringList{"(from the window)", "DejaVu Sans", "Zeta", "abc", "zapf", "Ábside"}));
 
-    // The registered "Lucida Grande" is not installed here: nothing is selected and nothing written.
-    EXPECT_EQ(fontPopup()->currentIndex(), -1);
-    EXPECT_FALSE(Defaults::standardUserDefaults().hasUserValueForKey(QStringLiteral("tableFontFamily")));
-    EXPECT_EQ(Defaults::standardUserDefaults().stringForKey(QStringLiteral("tableFontFamily")),
-              QStringLiteral("Lucida Grande"));
-
     setDefault("tableFontFamily", Value::string(QStringLiteral("Zeta")));
     EXPECT_EQ(fontPopup()->currentText(), QStringLiteral("Zeta"));
     setDefault("tableFontFamily", Value::string(QStringLiteral("zeta")));
-    EXPECT_EQ(fontPopup()->currentIndex(), -1) << "family names are compared exactly";
+    EXPECT_NE(fontPopup()->currentText(), QStringLiteral("Zeta")) << "family names are compared exactly";
 
     // The user's pick is written.
     emit fontPopup()->activated(3);
     EXPECT_EQ(Defaults::standardUserDefaults().stringForKey(QStringLiteral("tableFontFamily")), QStringLiteral("abc"));
+}
+
+TEST_F(DelegateTest, AFamilyThatIsNotInstalledShowsTheOneTheContactListUses)
+{
+    auto* document = static_cast<MyDocument*>(controller.openUntitledDocumentAndDisplay(true, nullptr));
+    ASSERT_TRUE(document && document->myTableView());
+    // The registered "Lucida Grande" is not installed here.
+    const QString used = QFontInfo(document->myTableView()->font()).family();
+    ASSERT_NE(used, QStringLiteral("Lucida Grande"));
+    fonts.list = {QStringLiteral("Aaa"), used, QStringLiteral("Zzz")};
+    delegate().applicationWillFinishLaunching();
+    EXPECT_EQ(fontPopup()->currentText(), used) << "not an empty box";
+    EXPECT_FALSE(Defaults::standardUserDefaults().hasUserValueForKey(QStringLiteral("tableFontFamily")))
+        << "showing it writes nothing";
+    EXPECT_EQ(Defaults::standardUserDefaults().stringForKey(QStringLiteral("tableFontFamily")),
+              QStringLiteral("Lucida Grande"));
 }
 
 } // namespace

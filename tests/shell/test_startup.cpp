@@ -92,18 +92,37 @@ TEST_F(StartupTest, ActionsZeroAndOneWaitASecondAndDoNothingWhenADocumentCameMea
     }
 }
 
-TEST_F(StartupTest, ActionTwoShowsTheOpenDialogAtOnceAndOtherValuesDoNothing)
+TEST_F(StartupTest, ActionTwoShowsTheOpenDialogAtOnce)
 {
     setDefault("StartupActionTag", Value::int32(2));
     delegate().executeDocumentStartupAsInPref();
-    EXPECT_EQ(chooser.requests.size(), 1);
-    for (const int other : {4, -1}) {
-        setDefault("StartupActionTag", Value::int32(other));
-        delegate().executeDocumentStartupAsInPref();
-    }
     settle();
     EXPECT_EQ(chooser.requests.size(), 1);
     EXPECT_TRUE(timers.validTimers().empty());
+    EXPECT_TRUE(responder.alerts().isEmpty());
+}
+
+TEST_F(StartupTest, AValueThatNamesNoActionStartsWithANewDocument)
+{
+    // A damaged setting must not leave the application without a window, and so without
+    // the preferences that would repair it.
+    const Value damaged[] = {Value::int32(4), Value::int32(7), Value::int32(-1), Value::int64(4294967299),
+                             Value::string(QStringLiteral("12345678901234567890"))};
+    for (const Value& tag : damaged) {
+        SCOPED_TRACE(tag.stringValue().toStdString());
+        setDefault("StartupActionTag", tag);
+        delegate().executeDocumentStartupAsInPref();
+        ASSERT_EQ(timers.validTimers().size(), 1u);
+        timers.advance(1000ms);
+        settle();
+        ASSERT_EQ(documents().size(), 1);
+        EXPECT_TRUE(documents()[0]->fileURL().isEmpty());
+        EXPECT_EQ(Defaults::standardUserDefaults().objectForKey(QStringLiteral("StartupActionTag")), tag)
+            << "the setting is left for the user to change";
+        documents()[0]->close();
+        settle();
+    }
+    EXPECT_TRUE(chooser.requests.isEmpty());
     EXPECT_TRUE(responder.alerts().isEmpty());
 }
 

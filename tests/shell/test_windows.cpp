@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -125,6 +126,47 @@ TEST_F(PreferencesTest, SwitchingPanelsResizesToTheirHeightsKeepingTheTopEdge)
     finishResize();
     EXPECT_EQ(preferences().windowTitle(), QStringLiteral("Advanced"));
     keepPicture(&preferences(), QStringLiteral("preferences-advanced"));
+}
+
+TEST_F(PreferencesTest, TheWindowHasTheFixedSizeOfItsPanelAndCannotBeMaximised)
+{
+    delegate().openPreferences();
+    settle();
+    EXPECT_FALSE(preferences().windowFlags() & Qt::WindowMaximizeButtonHint);
+    const int width = preferences().width();
+    const struct {
+        int panel;
+        int height;
+    } panels[] = {{3, 150}, {0, 215}, {1, 160}};
+    for (const auto& c : panels) {
+        SCOPED_TRACE(c.panel);
+        toolbarDelegate()->SetPanelTab(c.panel);
+        finishResize();
+        EXPECT_EQ(preferences().minimumSize(), preferences().maximumSize()) << "no size but the panel's";
+        EXPECT_EQ(preferences().size(), preferences().maximumSize());
+        EXPECT_EQ(preferences().width(), width);
+        EXPECT_EQ(panelHeight(), c.height);
+    }
+
+    // Maximised all the same, the next panel comes back at its own size, not as a strip across the screen.
+    preferences().setWindowState(Qt::WindowMaximized);
+    settle();
+    toolbarDelegate()->SetPanelTab(3);
+    finishResize();
+    settle();
+    EXPECT_FALSE(preferences().isMaximized());
+    EXPECT_EQ(preferences().width(), width);
+    EXPECT_EQ(panelHeight(), 150);
+    keepPicture(&preferences(), QStringLiteral("preferences-after-maximise"));
+
+    // The start-up message takes the width of its column before it wraps.
+    toolbarDelegate()->SetPanelTab(0);
+    finishResize();
+    delegate().clearStartupSelectedDoc();
+    settle();
+    QLabel* message = control<QLabel>("startupDocMessage");
+    EXPECT_GE(message->width(), message->fontMetrics().horizontalAdvance(message->text()))
+        << "\"" << qPrintable(message->text()) << "\" wraps in " << message->width() << " px";
 }
 
 TEST_F(PreferencesTest, AToolbarWithoutItemsOrHeightsShowsNothing)
