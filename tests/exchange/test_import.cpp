@@ -308,6 +308,14 @@ TEST_F(ImportTest, CancelAndALockDuringTheSheetImportNothing)
 }
 
 namespace {
+// The document's import manager, made by the command with no file chosen.
+MyDataImportManager* idleManager(MyDocument* document, ScriptedFileChooser& chooser)
+{
+    chooser.cancelNext();
+    document->importFromText();
+    return static_cast<MyDataImportManager*>(document->myImportManager());
+}
+
 QByteArray peopleCsv(int rows)
 {
     QByteArray text;
@@ -345,15 +353,14 @@ TEST_F(ImportTest, TheFileIsReadOffTheMainThreadAndTheRowsGoInBySlices)
     MyDocument* document = newDocument();
     settle();
     DocumentWindow* window = document->myWindow();
-    chooser.answerWith(write("people.csv", peopleCsv(10000)));
-    document->importFromText();
-    ExchangeDocumentTest::settle();
-    MyDataImportManager* m = manager(document);
+    MyDataImportManager* m = idleManager(document, chooser);
     ASSERT_TRUE(m);
     // The loading sheet is up while the rows are read; they come back through the queue.
-    if (m->isReading())
-        EXPECT_EQ(Sheet::attachedSheet(window), m->loadingFileSheet());
+    m->loadDataFromFile(write("people.csv", peopleCsv(10000)), window);
+    EXPECT_TRUE(m->isReading());
+    EXPECT_EQ(Sheet::attachedSheet(window), m->loadingFileSheet());
     m->waitForReading();
+    EXPECT_EQ(m->importedRowCount(), 0);
     ExchangeDocumentTest::settle();
     EXPECT_FALSE(m->isReading());
     ASSERT_EQ(m->importedRowCount(), 10000);
@@ -396,11 +403,9 @@ TEST_F(ImportTest, ALockOrACloseWhileTheFileIsReadOrImportedAddsNothing)
         document->setFileURL(QUrl::fromLocalFile(saved));
         QPointer<MyDocument> alive(document);
 
-        chooser.answerWith(write("people.csv", peopleCsv(10000)));
-        document->importFromText();
-        queue.runAll();
-        MyDataImportManager* m = manager(document);
+        MyDataImportManager* m = idleManager(document, chooser);
         ASSERT_TRUE(m);
+        m->loadDataFromFile(write("people.csv", peopleCsv(10000)), document->myWindow());
         ASSERT_TRUE(m->isReading());
         if (!c.whileReading) {
             m->waitForReading();
