@@ -104,6 +104,8 @@ void BM_LoadFile(benchmark::State& state)
         auto manager = std::make_unique<MyDataImportManager>(Array::create(), MyDocument::importFieldTable(), nullptr,
                                                              nullptr, nullptr);
         manager->loadDataFromFile(fixture().path, 0, 0);
+        manager->waitForReading();
+        queue.runAll();
         state.PauseTiming();
         rows = manager->importedRowCount();
         manager.reset();
@@ -147,11 +149,13 @@ void BM_ImportRunAndFiling(benchmark::State& state)
         MyDataImportManager manager(document->myArray(), document->arrayForImport(), nullptr,
                                     document->myArrayController(), document.get());
         manager.loadDataFromFile(fixture().path, 0, 0);
+        manager.waitForReading();
         queue.runAll();
         manager.tryAssignFromFirstRow();
         queue.runAll();
         state.ResumeTiming();
         manager.DoImport();
+        queue.runAll();
         state.PauseTiming();
         categories = document->myCategoryArrayController()->arrangedCount();
         if (document->myArray()->count() != kRows)

@@ -110,8 +110,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
         file.write(bytes);
         file.close();
         warmUp.loadDataFromFile(path, 0, code);
+        warmUp.waitForReading();
+        setup().queue->runAll();
     }
     warmUp.loadDataFromFile(setup().dir.filePath(QStringLiteral("missing.csv")), 0, 0);
+    warmUp.waitForReading();
     setup().queue->runAll();
 #ifdef CALVORIN_LSAN
     __lsan_enable();
@@ -143,9 +146,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     importer.outsideDataArray()->removeAllObjects();
     importer.rows = 0;
     importer.loadDataFromFile(setup.path, format, code);
+    importer.waitForReading();
+    setup.queue->runAll();
     if (importer.outsideDataArray()->count() > importer.rows || importer.importedRowCount() != 0)
         __builtin_trap();
-    setup.queue->runAll();
     Sheet::endAll(nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return 0;

@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QHeaderView>
 #include <QMenu>
+#include <QProgressBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -320,4 +321,14 @@ void ImporterWidgets::refresh()
     m_ui->firstRowOption->setEnabled(m_manager->enableFirstRecAsNameOption());
     m_ui->firstRowOption->setVisible(!m_manager->notVisibleFirstRecAsNameOption());
     m_refreshing = false;
+}
+
+void ImporterWidgets::showImportProgress(qsizetype done, qsizetype total)
+{
+    // A bar that fills as the rows go in; a range of 0 to 0 would only show it busy.
+    QProgressBar* bar = m_ui->importingFileSheetProgressIndicator;
+    const int scale = int(std::max<qsizetype>(total, 1));
+    if (bar->maximum() != scale)
+        bar->setRange(0, scale);
+    bar->setValue(int(std::min<qsizetype>(done, scale)));
 }

@@ -31,6 +31,8 @@ public:
 
     // Follows the manager: a reset when the number of columns changed.
     void refresh();
+    // The importing sheet's indicator: done of total rows.
+    void showImportProgress(qsizetype done, qsizetype total);
 
 private:
     QvDataImportManager* m_manager;
@@ -68,6 +70,8 @@ public:
     // The pop-ups and the tools menu take the manager's items.
     void prepareSettings();
     void refresh();
+    // The importing sheet's indicator: done of total rows.
+    void showImportProgress(qsizetype done, qsizetype total);
 
 private:
     QDialog* makeSheet(QWidget* content, const QString& name);

@@ -22,6 +22,8 @@ class MyDataImportManager : public QvDataImportManager {
 public:
     MyDataImportManager(const ArrayRef& dataArray, const ArrayRef& keyArray, QWidget* window,
                         FilteringArrayController* dataArrayController, QvImporter* sender);
+    // The reading thread calls the text hooks: it is done before this object goes.
+    ~MyDataImportManager() override { waitForReading(); }
 
     FilteringArrayController* myDataArrayController() const { return m_myDataArrayController; }
 

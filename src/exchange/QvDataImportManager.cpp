@@ -12,6 +12,9 @@
 #include <QDialog>
 #include <QFileInfo>
 
+#include <atomic>
+#include <functional>
+
 #include <cmath>
 #include <limits>
 
@@ -130,8 +133,10 @@ QvDataImportManager::QvDataImportManager() : QvDataImportManager(Array::create()
 
 QvDataImportManager::~QvDataImportManager()
 {
+    stopReading();
     // The sheets go first: they show the rows.
     m_widgets.reset();
+    m_imported.clear();
     clearRows();
 }
 
@@ -257,10 +262,10 @@ void QvDataImportManager::loadDataForWin(QWidget* window)
     });
 }
 
-QvDataImportManager::LoadFailure QvDataImportManager::loadDataFromFile(const QString& path, QWidget* window)
+void QvDataImportManager::loadDataFromFile(const QString& path, QWidget* window)
 {
     m_attachToWin = window;
-    return loadDataFromFile(path, 0, 0);
+    loadDataFromFile(path, 0, 0);
 }
 
 int QvDataImportManager::detectFormat(const QStringList& lines)
@@ -367,43 +372,123 @@ QStringList QvDataImportManager::componentsOfCsvUsingSemicolonRow(const QString&
     return componentsOfRow(line, u';');
 }
 
-QvDataImportManager::LoadFailure QvDataImportManager::loadDataFromFile(const QString& path, int fileType,
-                                                                       int fileEncoding)
-{
-    clearRows();
-    m_lastEncoding = fileEncoding;
-    showLoadingFileSheet();
+// One file read and split off the main thread. The thread writes only the
+// results and reads only the request; the main thread looks at the results
+// once they come back through the main queue.
+struct QvDataImportManager::Reading {
+    ~Reading()
+    {
+        for (QStringList& row : rows)
+            for (QString& field : row)
+                CryptoPrimitives::wipe(field);
+    }
 
+    // Request.
+    QString path;
+    int fileType = 0;
+    int fileEncoding = 0;
+    QvDataImportManager* hooks = nullptr;
+    std::atomic<bool> cancelled{false};
+    // Results.
     LoadFailure failure = LoadFailure::None;
-    QvSmartStringFileReader::Failure readFailure = QvSmartStringFileReader::Failure::None;
-    std::optional<QString> read = QvSmartStringFileReader::autoReadFromFile(path, fileEncoding, &readFailure);
     std::vector<QStringList> rows;
     qsizetype widest = 0;
+    // Main thread only.
+    QPointer<QvDataImportManager> manager;
+};
+
+namespace {
+void readAndSplit(QvDataImportManager::LoadFailure& failure, const QString& path, int fileType, int fileEncoding,
+                  std::vector<QStringList>& rows, qsizetype& widest, const std::atomic<bool>& cancelled,
+                  const std::function<QString(const QString&)>& adjustText,
+                  const std::function<QList<QStringView>(const QList<QStringView>&)>& adjustLines)
+{
+    using LoadFailure = QvDataImportManager::LoadFailure;
+    QvSmartStringFileReader::Failure readFailure = QvSmartStringFileReader::Failure::None;
+    std::optional<QString> read = QvSmartStringFileReader::autoReadFromFile(path, fileEncoding, &readFailure);
     if (!read) {
         failure = readFailure == QvSmartStringFileReader::Failure::TooLarge ? LoadFailure::TooLarge
             : readFailure == QvSmartStringFileReader::Failure::NotDecodable ? LoadFailure::NotDecodable
                                                                              : LoadFailure::CannotRead;
-    } else {
-        QvSmartStringFileReader::replaceStringWithNewline(&*read);
-        QString text = adjustContentStringBeforeProcessing(*read);
+        return;
+    }
+    if (cancelled) {
         CryptoPrimitives::wipe(*read);
-        // The lines are views into the one text: no copy of the file in many small pieces.
-        const QList<QStringView> lines = adjustContentArrayBeforeProcessing(QStringView(text).split(u'\n'));
-        int format = fileType;
-        if (format == AutomaticFormat)
-            format = detectFormat(lines);
-        if (format < TabFormat || format > SemicolonFormat)
+        return;
+    }
+    QvSmartStringFileReader::replaceStringWithNewline(&*read);
+    QString text = adjustText(*read);
+    CryptoPrimitives::wipe(*read);
+    // The lines are views into the one text: no copy of the file in many small pieces.
+    const QList<QStringView> lines = adjustLines(QStringView(text).split(u'\n'));
+    int format = fileType;
+    if (format == QvDataImportManager::AutomaticFormat && !cancelled)
+        format = QvDataImportManager::detectFormat(lines);
+    if (!cancelled) {
+        if (format < QvDataImportManager::TabFormat || format > QvDataImportManager::SemicolonFormat)
             failure = LoadFailure::UnknownFormat;
-        else if (!rowsOfLines(lines, format, &rows, &widest))
+        else if (!QvDataImportManager::rowsOfLines(lines, format, &rows, &widest))
             failure = LoadFailure::TooManyColumns;
         else if (rows.empty())
             failure = LoadFailure::NoRows;
-        CryptoPrimitives::wipe(text);
     }
+    CryptoPrimitives::wipe(text);
+}
+} // namespace
 
+void QvDataImportManager::loadDataFromFile(const QString& path, int fileType, int fileEncoding)
+{
+    stopImport();
+    stopReading();
+    clearRows();
+    m_lastEncoding = fileEncoding;
+
+    auto reading = std::make_shared<Reading>();
+    reading->path = path;
+    reading->fileType = fileType;
+    reading->fileEncoding = fileEncoding;
+    reading->hooks = this;
+    reading->manager = this;
+    m_reading = reading;
+    showLoadingFileSheet();
+    // The sheet paints and its indicator moves while the file is read: the
+    // main thread goes back to its events.
+    m_readingThread = std::thread([reading] {
+        Reading& r = *reading;
+        readAndSplit(r.failure, r.path, r.fileType, r.fileEncoding, r.rows, r.widest, r.cancelled,
+                     [&r](const QString& text) { return r.hooks->adjustContentStringBeforeProcessing(text); },
+                     [&r](const QList<QStringView>& lines) { return r.hooks->adjustContentArrayBeforeProcessing(lines); });
+        MainQueue::post([reading] {
+            QvDataImportManager* manager = reading->manager;
+            if (manager && manager->m_reading == reading) {
+                manager->waitForReading();
+                manager->finishLoading(*reading);
+            }
+        });
+    });
+}
+
+void QvDataImportManager::waitForReading()
+{
+    if (m_readingThread.joinable())
+        m_readingThread.join();
+}
+
+void QvDataImportManager::stopReading()
+{
+    if (m_reading)
+        m_reading->cancelled = true;
+    m_reading.reset();
+    waitForReading();
+}
+
+void QvDataImportManager::finishLoading(Reading& reading)
+{
+    m_reading.reset();
+    LoadFailure failure = reading.failure;
     if (failure == LoadFailure::None) {
-        m_rows = std::move(rows);
-        m_numOfMaxFieldInImportedData = widest;
+        m_rows = std::move(reading.rows);
+        m_numOfMaxFieldInImportedData = reading.widest;
         ArrayRef placeholders = Array::create();
         placeholders->reserve(importedRowCount());
         for (qsizetype i = 0; i < importedRowCount(); ++i)
@@ -422,17 +507,20 @@ QvDataImportManager::LoadFailure QvDataImportManager::loadDataFromFile(const QSt
     m_destFieldArrayController->rearrangeObjects();
     calcNumberOfImportedFields();
 
-    closeLoadingFileSheet();
     if (failure != LoadFailure::None) {
+        closeLoadingFileSheet();
         // No empty mapping sheet and no import: the user is told why.
-        tellLoadFailure(failure, path);
-        return failure;
+        tellLoadFailure(failure, reading.path);
+        return;
     }
-    if (m_useSettingsPanel)
+    if (m_useSettingsPanel) {
+        // Queued before the loading sheet goes, so that the window does not take the keyboard in between.
         MainQueue::post(this, [this] { ImportSettings(); });
-    else
+        closeLoadingFileSheet();
+    } else {
+        closeLoadingFileSheet();
         DoImport();
-    return LoadFailure::None;
+    }
 }
 
 void QvDataImportManager::tellLoadFailure(LoadFailure failure, const QString& path)
@@ -496,19 +584,41 @@ QString QvDataImportManager::fromElementInRowToFieldKey(qsizetype column) const
 
 void QvDataImportManager::DoImport()
 {
+    if (m_importing || m_reading)
+        return;
     if (m_useSettingsPanel && importSettingsPanel())
         Sheet::end(importSettingsPanel(), 0);
+    m_importing = true;
+    m_importRow = 0;
     showImportingFileSheet();
     m_innerKeyFinalDestinationArray.clear();
     willImport();
 
     // The keys of the mapping, looked up once for all rows.
-    QStringList columnKeys;
-    columnKeys.reserve(m_destFieldArray->count());
+    m_columnKeys.clear();
+    m_columnKeys.reserve(m_destFieldArray->count());
     for (qsizetype j = 0; j < m_destFieldArray->count(); ++j)
-        columnKeys.append(fromElementInRowToFieldKey(j));
+        m_columnKeys.append(fromElementInRowToFieldKey(j));
+    m_imported.reserve(std::size_t(importedRowCount()));
+    importSomeRows();
+}
 
-    for (qsizetype r = 0; r < m_arrayImportController->arrangedCount() && r < importedRowCount(); ++r) {
+void QvDataImportManager::importSomeRows()
+{
+    if (!m_importing)
+        return;
+    // A slice of rows, then the events (the sheet paints) and the next slice.
+    // Measured in fields, not time, so that every run cuts the same slices.
+    qsizetype budget = kFieldsPerImportSlice;
+    for (; m_importRow < m_arrayImportController->arrangedCount() && m_importRow < importedRowCount(); ++m_importRow) {
+        if (budget <= 0) {
+            if (m_widgets)
+                m_widgets->showImportProgress(m_importRow, importedRowCount());
+            MainQueue::post(this, [this] { importSomeRows(); });
+            return;
+        }
+        const qsizetype r = m_importRow;
+        budget -= m_rows[std::size_t(r)].size() + 1;
         const DictionaryRef record = createNewObjectToImport();
         if (!record)
             continue;
@@ -516,7 +626,7 @@ void QvDataImportManager::DoImport()
         const qsizetype n = elements.size();
         const bool finalKeys = m_innerKeyFinalDestinationArray.size() >= n;
         for (qsizetype j = 0; j < n; ++j) {
-            const QString key = finalKeys ? m_innerKeyFinalDestinationArray.at(j) : columnKeys.value(j);
+            const QString key = finalKeys ? m_innerKeyFinalDestinationArray.at(j) : m_columnKeys.value(j);
             if (key.isEmpty())
                 continue;
             record->setObject(Value(elements.at(j).isNull() ? QStringLiteral("") : elements.at(j)), key);
@@ -526,8 +636,7 @@ void QvDataImportManager::DoImport()
                 m_firstRowToImportUsedForColumnNames = record;
             recordWasLeftOut(record);
         } else if (n > 0) {
-            recordIsGoingToBeInserted(record);
-            addRecordToDestination(record);
+            m_imported.push_back(record);
         } else {
             recordWasLeftOut(record);
         }
@@ -536,10 +645,30 @@ void QvDataImportManager::DoImport()
             CryptoPrimitives::wipe(field);
         m_rows[std::size_t(r)] = QStringList();
     }
-    releaseRows();
 
+    // The records go in together: a run that is stopped half way leaves the host as it was.
+    for (const DictionaryRef& record : m_imported) {
+        recordIsGoingToBeInserted(record);
+        addRecordToDestination(record);
+    }
+    m_imported.clear();
+    m_columnKeys.clear();
+    releaseRows();
+    m_importing = false;
     closeImportingFileSheet();
     didImport();
+}
+
+void QvDataImportManager::stopImport()
+{
+    if (!m_importing)
+        return;
+    m_importing = false;
+    for (const DictionaryRef& record : m_imported)
+        recordWasLeftOut(record);
+    m_imported.clear();
+    m_columnKeys.clear();
+    releaseRows();
 }
 
 // The mapping sheet
@@ -737,18 +866,28 @@ QWidget* QvDataImportManager::importPanelAccessoryView() const { return m_widget
 QDialog* QvDataImportManager::loadingFileSheet() const { return m_widgets ? m_widgets->loadingSheet() : nullptr; }
 QDialog* QvDataImportManager::importingFileSheet() const { return m_widgets ? m_widgets->importingSheet() : nullptr; }
 
-void QvDataImportManager::beginProgressSheet(QDialog* sheet)
+void QvDataImportManager::beginProgressSheet(QDialog* sheet, void (QvDataImportManager::*endedByOther)())
 {
     if (!sheet)
         return;
-    Sheet::begin(sheet, m_attachToWin, {});
-    // The work that follows is synchronous: the sheet is painted before it starts.
-    if (sheet->isVisible())
-        sheet->repaint();
+    // Ended by anyone but the manager (a lock, the document closing): the work stops.
+    QPointer<QvDataImportManager> guard(this);
+    Sheet::begin(sheet, m_attachToWin, [guard, endedByOther](int code) {
+        if (guard && code == Alert::ModalResponseAbort)
+            (guard.data()->*endedByOther)();
+    });
 }
 
-void QvDataImportManager::showLoadingFileSheet() { beginProgressSheet(widgets().loadingSheet()); }
-void QvDataImportManager::showImportingFileSheet() { beginProgressSheet(widgets().importingSheet()); }
+void QvDataImportManager::showLoadingFileSheet()
+{
+    beginProgressSheet(widgets().loadingSheet(), &QvDataImportManager::stopReading);
+}
+
+void QvDataImportManager::showImportingFileSheet()
+{
+    widgets().showImportProgress(0, importedRowCount());
+    beginProgressSheet(widgets().importingSheet(), &QvDataImportManager::stopImport);
+}
 
 void QvDataImportManager::closeLoadingFileSheet()
 {

@@ -23,8 +23,10 @@
 // Mapping of the framework names (beyond the common rules):
 //   initWithDataArray:keyArray:sender:      ->  the constructor
 //   loadDataFromFile:usingFileType:usingFileEncoding:
-//                                           ->  loadDataFromFile(path, format, encoding): the
-//                                               failure, after telling the user of it
+//                                           ->  loadDataFromFile(path, format, encoding): the file
+//                                               is read and split on a thread of its own while the
+//                                               loading sheet is up, and its rows come back through
+//                                               the main queue; a failure is told to the user then
 //   componentsOfCsvRow: / ...SemicolonRow:  ->  static members; a record may hold line feeds
 //   popupButtonCell / toolsPopUpButton      ->  destinationMenu() / toolsMenu(): the items the
 //                                               sheet's pop-up and pull-down show
@@ -32,6 +34,15 @@
 //                                               whose pop-up was used
 //   adjustContentArrayBeforeProcessing:     ->  takes and gives the lines as views into the text
 //   the interface file "Importer"           ->  Importer.ui; its sheets are made on first use
+//   DoImport:                               ->  DoImport(): the records are made a slice of rows at
+//                                               a time from the main queue, so that the importing
+//                                               sheet paints, and go into the host together at the
+//                                               end; a run whose sheet is ended by another (a lock,
+//                                               a close) adds nothing
+//
+// The two text hooks run on the reading thread: they touch no widget and no
+// document, and a subclass that overrides them waits for the reading
+// (waitForReading) in its destructor.
 //   "[... createNewObjectToImport] must be subclassed" and other log lines  ->  qWarning
 
 #include "document/DocumentExchange.h"
@@ -43,6 +54,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 class ArrayController;
@@ -63,6 +75,8 @@ public:
 
     // More columns than this are no table of contacts but damage or an attack.
     static constexpr qsizetype kMaximumColumns = 10000;
+    // Fields an import takes between two looks at the events (some tens of milliseconds).
+    static constexpr qsizetype kFieldsPerImportSlice = 20000;
     static const QString kDestination; // "destination"
     static const QString kImportFlag;  // "importFlag"
     static const QString kElement;     // "element"
@@ -131,8 +145,12 @@ public:
 
     // Entry and loading.
     void loadDataForWin(QWidget* window) override;
-    LoadFailure loadDataFromFile(const QString& path, QWidget* window);
-    LoadFailure loadDataFromFile(const QString& path, int fileType, int fileEncoding);
+    void loadDataFromFile(const QString& path, QWidget* window);
+    void loadDataFromFile(const QString& path, int fileType, int fileEncoding);
+    bool isReading() const { return bool(m_reading); }
+    // For callers without an event loop: returns once the reading thread is
+    // done; its rows then wait in the main queue.
+    void waitForReading();
     static QStringList componentsOfCsvRow(const QString& line);
     static QStringList componentsOfCsvUsingSemicolonRow(const QString& line);
     // The format the automatic choice takes for these lines.
@@ -150,6 +168,7 @@ public:
 
     // Import. The rows go once they are records: a second run imports nothing.
     void DoImport();
+    bool isImporting() const { return m_importing; }
 
     // The mapping sheet.
     void ImportSettings();
@@ -203,7 +222,12 @@ private:
     void clearRows();
     void releaseRows();
     ImporterWidgets& widgets();
-    void beginProgressSheet(QDialog* sheet);
+    struct Reading;
+    void beginProgressSheet(QDialog* sheet, void (QvDataImportManager::*endedByOther)());
+    void finishLoading(Reading& reading);
+    void stopReading();
+    void importSomeRows();
+    void stopImport();
 
     ArrayRef m_outsideDataArray;
     ArrayRef m_outsideKeyArray;
@@ -232,4 +256,11 @@ private:
     QStringList m_destinationMenu;
     QList<ToolItem> m_toolsMenu;
     std::unique_ptr<ImporterWidgets> m_widgets;
+
+    std::shared_ptr<Reading> m_reading;
+    std::thread m_readingThread;
+    bool m_importing = false;
+    qsizetype m_importRow = 0;
+    QStringList m_columnKeys;
+    std::vector<DictionaryRef> m_imported;
 };

@@ -61,7 +61,10 @@ void Document::updateChangeCount(ChangeType change)
     if (m_changeCount == before)
         return;
     emit changeCountChanged();
-    emit userInterfaceStateChanged();
+    // Commands follow whether there are changes, not how many: an import that
+    // marks each of its records would otherwise validate them all each time.
+    if ((before != 0) != (m_changeCount != 0))
+        emit userInterfaceStateChanged();
 }
 
 void Document::undoIndexChanged(int index)

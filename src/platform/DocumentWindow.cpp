@@ -233,9 +233,18 @@ void DocumentWindow::updateTitle()
 {
     if (!m_document)
         return;
-    setWindowTitle(m_document->displayName() + QStringLiteral("[*]"));
-    setWindowModified(m_document->isDocumentEdited());
-    setWindowFilePath(m_document->fileURL().toLocalFile());
+    // Every call writes the title to the window system again, even unchanged
+    // (three properties on X11): an import that marks each of its records
+    // changed would flood the window manager. Only what differs goes out.
+    const QString title = m_document->displayName() + QStringLiteral("[*]");
+    if (windowTitle() != title)
+        setWindowTitle(title);
+    const bool edited = m_document->isDocumentEdited();
+    if (isWindowModified() != edited)
+        setWindowModified(edited);
+    const QString path = m_document->fileURL().toLocalFile();
+    if (windowFilePath() != path)
+        setWindowFilePath(path);
 }
 
 QDialog* DocumentWindow::attachedSheet() const

@@ -2,11 +2,12 @@
 
 #include "platform/MainQueue.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDialog>
 #include <QHash>
 #include <deque>
 #include <memory>
+#include <utility>
 
 namespace {
 struct Entry {
@@ -36,9 +37,13 @@ public:
     void presentFront();
     void forget(EntryPtr entry);
     static void takeDown(const EntryPtr& entry);
+    void giveBackKeyboardLater();
+    void giveBackKeyboard();
 
     QPointer<QWidget> window;
     std::deque<EntryPtr> entries;
+    // Where the keyboard was in the window before its first sheet came up.
+    QPointer<QWidget> focusBefore;
 };
 
 QHash<QDialog*, QPointer<SheetHost>>& hostOfDialog()
@@ -90,7 +95,10 @@ void SheetHost::forget(EntryPtr entry)
     QObject::disconnect(entry->finished);
     QObject::disconnect(entry->destroyed);
     if (wasFront)
-        MainQueue::post(this, [this] { presentFront(); });
+        MainQueue::post(this, [this] {
+            presentFront();
+            giveBackKeyboardLater();
+        });
 }
 
 void SheetHost::presentFront()
@@ -102,6 +110,8 @@ void SheetHost::presentFront()
     EntryPtr entry = entries.front();
     QDialog* dialog = entry->dialog;
     entry->presented = true;
+    if (window && !focusBefore)
+        focusBefore = window->focusWidget();
     if (window && !dialog->parentWidget())
         dialog->setParent(window, dialog->windowFlags() | Qt::Dialog);
     entry->finished = QObject::connect(dialog, &QDialog::finished, this, [this, entry](int result) {
@@ -132,8 +142,10 @@ void SheetHost::finish(EntryPtr entry, int code)
     QPointer<SheetHost> alive(this);
     if (entry->completion)
         entry->completion(code);
-    if (alive && wasFront)
+    if (alive && wasFront) {
         presentFront();
+        giveBackKeyboardLater();
+    }
 }
 
 void SheetHost::takeDown(const EntryPtr& entry)
@@ -156,9 +168,35 @@ void SheetHost::finishAll(int code)
     ending.swap(entries);
     for (const EntryPtr& entry : ending)
         takeDown(entry);
+    QPointer<SheetHost> alive(this);
     for (const EntryPtr& entry : ending)
         if (entry->completion)
             entry->completion(code);
+    if (alive)
+        giveBackKeyboardLater();
+}
+
+void SheetHost::giveBackKeyboardLater()
+{
+    // After what the completions queued: a sheet that follows at once keeps the keyboard.
+    if (window && entries.empty())
+        MainQueue::post(this, [this] { giveBackKeyboard(); });
+}
+
+void SheetHost::giveBackKeyboard()
+{
+    // The window manager does not always hand the focus back to the window
+    // when its sheet goes, and shortcuts then reach nothing until a click.
+    if (!window || !entries.empty())
+        return;
+    const QPointer<QWidget> focus = std::exchange(focusBefore, nullptr);
+    // Not for a window that is going, nor while the user is in another
+    // application (an automatic lock ends the sheets in the background).
+    if (!window->isVisible() || QGuiApplication::applicationState() != Qt::ApplicationActive)
+        return;
+    window->activateWindow();
+    if (focus && focus->window() == window && focus->isVisible() && focus->isEnabled())
+        focus->setFocus(Qt::OtherFocusReason);
 }
 } // namespace
 

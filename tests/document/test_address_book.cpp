@@ -2,9 +2,11 @@
 // commands and the records they make.
 #include "test_document_fixture.h"
 
+#include "common/TitleWrites.h"
 #include "document/AddressBookImport.h"
 #include "document/RecordTableModel.h"
 #include "platform/AddressBook.h"
+#include "platform/DocumentWindow.h"
 #include "platform/FileChooser.h"
 
 #include "platform/Sheet.h"
@@ -67,6 +69,33 @@ protected:
     MemoryAddressBook book;
     ScriptedFileChooser chooser;
 };
+
+TEST_F(AddressBookImportTest, AnImportWritesTheTitleAFixedNumberOfTimesWhateverItsSize)
+{
+    // Every person marks the document changed; the window's title follows only what it shows.
+    std::vector<int> writesOf;
+    for (const int people : {10, 10000}) {
+        SCOPED_TRACE(people);
+        QList<AddressBookPerson> everyone;
+        for (int i = 0; i < people; ++i)
+            everyone.append(person(QStringLiteral("Ann%1").arg(i), QStringLiteral("Lee")));
+        book.setPeople(everyone);
+        MyDocument* document = unlockedDocument();
+        TitleWrites writes(document->window());
+        const int before = document->changeCount();
+        openSheet(document);
+        document->addressBookImportAll();
+        settle();
+        EXPECT_EQ(document->myArray()->count(), people);
+        EXPECT_EQ(document->changeCount() - before, people);
+        EXPECT_TRUE(document->window()->isWindowModified());
+        writesOf.push_back(writes.count());
+        document->close();
+        settle();
+    }
+    EXPECT_EQ(writesOf[0], writesOf[1]);
+    EXPECT_LE(writesOf[1], 2);
+}
 
 TEST_F(AddressBookImportTest, EachPersonBecomesARecordByTheFixedRules)
 {

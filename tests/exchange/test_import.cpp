@@ -1,7 +1,12 @@
 #include "import_fixture.h"
 
+#include "common/TitleWrites.h"
 #include "document/FilteringArrayController.h"
 #include "document/QvColoredCategoryArrayController.h"
+#include "platform/DocumentWindow.h"
+
+#include <QPointer>
+#include <QProgressBar>
 
 #include <QTableView>
 
@@ -323,4 +328,131 @@ TEST_F(ImportTest, TheSheetPreviewsAFieldOfMegabytesByItsBeginningAndImportsItWh
     m->DoImport();
     settle();
     EXPECT_EQ(column(document, "note"), (QStringList{QString::fromLatin1(note)}));
+}
+
+namespace {
+// The document's import manager, made by the command with no file chosen.
+MyDataImportManager* idleManager(MyDocument* document, ScriptedFileChooser& chooser)
+{
+    chooser.cancelNext();
+    document->importFromText();
+    return static_cast<MyDataImportManager*>(document->myImportManager());
+}
+
+QByteArray peopleCsv(int rows)
+{
+    QByteArray text;
+    for (int i = 0; i < rows; ++i)
+        text += "Ann" + QByteArray::number(i) + ",Lee\n";
+    return text;
+}
+} // namespace
+
+TEST_F(ImportTest, AnImportWritesTheTitleAFixedNumberOfTimesWhateverItsSize)
+{
+    std::vector<int> writesOf;
+    for (const int rows : {10, 10000}) {
+        SCOPED_TRACE(rows);
+        MyDocument* document = newDocument();
+        settle();
+        TitleWrites writes(document->myWindow());
+        MyDataImportManager* m = load(document, write("people.csv", peopleCsv(rows)));
+        ASSERT_TRUE(m);
+        map(m, {kFirstName, kLastName});
+        m->DoImport();
+        settle();
+        EXPECT_EQ(document->myArray()->count(), rows);
+        EXPECT_TRUE(document->myWindow()->isWindowModified());
+        writesOf.push_back(writes.count());
+        document->close();
+        settle();
+    }
+    EXPECT_EQ(writesOf[0], writesOf[1]);
+    EXPECT_LE(writesOf[1], 2);
+}
+
+TEST_F(ImportTest, TheFileIsReadOffTheMainThreadAndTheRowsGoInBySlices)
+{
+    MyDocument* document = newDocument();
+    settle();
+    DocumentWindow* window = document->myWindow();
+    MyDataImportManager* m = idleManager(document, chooser);
+    ASSERT_TRUE(m);
+    // The loading sheet is up while the rows are read; they come back through the queue.
+    m->loadDataFromFile(write("people.csv", peopleCsv(10000)), window);
+    EXPECT_TRUE(m->isReading());
+    EXPECT_EQ(Sheet::attachedSheet(window), m->loadingFileSheet());
+    m->waitForReading();
+    EXPECT_EQ(m->importedRowCount(), 0);
+    ExchangeDocumentTest::settle();
+    EXPECT_FALSE(m->isReading());
+    ASSERT_EQ(m->importedRowCount(), 10000);
+    ASSERT_EQ(Sheet::attachedSheet(window), m->importSettingsPanel());
+
+    // 10,000 rows of two fields are two slices: the sheet and its bar show the first.
+    map(m, {kFirstName, kLastName});
+    m->DoImport();
+    EXPECT_TRUE(m->isImporting());
+    EXPECT_EQ(Sheet::attachedSheet(window), m->importingFileSheet());
+    auto* bar = m->importingFileSheet()->findChild<QProgressBar*>("importingFileSheetProgressIndicator");
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(bar->maximum(), 10000);
+    EXPECT_GT(bar->value(), 0);
+    EXPECT_LT(bar->value(), 10000);
+    EXPECT_EQ(document->myArray()->count(), 0) << "the records go in together at the end";
+    // A second run while one is going starts nothing.
+    m->DoImport();
+    settle();
+    EXPECT_FALSE(m->isImporting());
+    EXPECT_EQ(document->myArray()->count(), 10000);
+    EXPECT_EQ(Sheet::attachedSheet(window), nullptr);
+}
+
+TEST_F(ImportTest, ALockOrACloseWhileTheFileIsReadOrImportedAddsNothing)
+{
+    struct Case {
+        const char* name;
+        bool whileReading;
+        bool close;
+    };
+    for (const Case c : {Case{"lock while reading", true, false}, Case{"lock while importing", false, false},
+                         Case{"close while reading", true, true}, Case{"close while importing", false, true}}) {
+        SCOPED_TRACE(c.name);
+        MyDocument* document = newDocument();
+        settle();
+        const QString saved = dir.filePath(QStringLiteral("book.calvorin"));
+        QString why;
+        ASSERT_TRUE(document->writeToURL(QUrl::fromLocalFile(saved), QStringLiteral("calvorin"), &why));
+        document->setFileURL(QUrl::fromLocalFile(saved));
+        QPointer<MyDocument> alive(document);
+
+        MyDataImportManager* m = idleManager(document, chooser);
+        ASSERT_TRUE(m);
+        m->loadDataFromFile(write("people.csv", peopleCsv(10000)), document->myWindow());
+        ASSERT_TRUE(m->isReading());
+        if (!c.whileReading) {
+            m->waitForReading();
+            ExchangeDocumentTest::settle();
+            map(m, {kFirstName, kLastName});
+            m->DoImport();
+            ASSERT_TRUE(m->isImporting());
+        }
+        if (c.close) {
+            document->close();
+            settle();
+            EXPECT_TRUE(alive.isNull());
+            continue;
+        }
+        document->lockAutomatically();
+        settle();
+        EXPECT_TRUE(document->isEncrypted());
+        EXPECT_EQ(document->myImportManager(), nullptr);
+        EXPECT_EQ(Sheet::attachedSheet(document->myWindow()), nullptr);
+        document->submitPasswordToDecrypt(QString::fromLatin1(kPassword));
+        settle();
+        EXPECT_FALSE(document->isEncrypted());
+        EXPECT_EQ(document->myArray()->count(), 0);
+        document->close();
+        settle();
+    }
 }

@@ -233,6 +233,7 @@ TEST_F(ImportWindowTest, PicturesOfTheChooserAndTheLoadingSheet)
         settle();
     }
     m.loadDataFromFile(path, document->myWindow());
+    m.waitForReading();
     settle();
     m.CancelImportSetting();
     m.showLoadingFileSheet();

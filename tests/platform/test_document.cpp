@@ -1,5 +1,6 @@
 #include "test_document_fixture.h"
 
+#include "common/TitleWrites.h"
 #include "common/file_size_limit.h"
 
 #include <cerrno>
@@ -132,6 +133,34 @@ TEST_F(DocumentTest, EditsUndoAndRedoMoveTheChangeCount)
     EXPECT_EQ(document->changeCount(), 1);
     document->updateChangeCount(Document::ChangeCleared);
     EXPECT_FALSE(document->isDocumentEdited());
+}
+
+TEST_F(DocumentTest, TheTitleIsWrittenOnlyWhenItsTextOrMarkChanges)
+{
+    // Counted writes after each step, for few and for many changes.
+    for (const int changes : {1, 10, 10000}) {
+        SCOPED_TRACE(changes);
+        TextDocument* document = newDocument();
+        DocumentWindow* window = document->window();
+        TitleWrites writes(window);
+        for (int i = 0; i < changes; ++i)
+            document->updateChangeCount(Document::ChangeDone);
+        EXPECT_TRUE(window->isWindowModified());
+        EXPECT_EQ(writes.count(), 1) << "the mark, once";
+        for (int i = 0; i < changes; ++i)
+            document->updateChangeCount(Document::ChangeUndone);
+        EXPECT_FALSE(window->isWindowModified());
+        EXPECT_EQ(writes.count(), 2);
+        document->updateChangeCount(Document::ChangeCleared);
+        EXPECT_EQ(writes.count(), 2);
+        document->setFileURL(QUrl::fromLocalFile(path(QStringLiteral("notes.txt"))));
+        EXPECT_EQ(window->windowTitle(), "notes.txt[*]");
+        const int renamed = writes.count();
+        EXPECT_GT(renamed, 2);
+        document->setFileURL(QUrl::fromLocalFile(path(QStringLiteral("notes.txt"))));
+        document->updateChangeCount(Document::ChangeCleared);
+        EXPECT_EQ(writes.count(), renamed);
+    }
 }
 
 TEST_F(DocumentTest, CloseOfAnEditedDocumentAsksAndObeysTheAnswer)
