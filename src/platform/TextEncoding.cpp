@@ -1,5 +1,9 @@
 #include "platform/TextEncoding.h"
 
+#include "platform/Plaintext.h"
+
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -126,7 +130,180 @@ std::optional<QByteArray> encodeWindows1252(const QString& text)
     }
     return bytes;
 }
+using Unicode = TextEncoding::Unicode;
+
+QByteArrayView markOf(Unicode form)
+{
+    switch (form) {
+    case Unicode::Utf8:
+        return QByteArrayView("\xEF\xBB\xBF", 3);
+    case Unicode::Utf16BigEndian:
+        return QByteArrayView("\xFE\xFF", 2);
+    case Unicode::Utf16LittleEndian:
+        return QByteArrayView("\xFF\xFE", 2);
+    case Unicode::Utf32BigEndian:
+        return QByteArrayView("\0\0\xFE\xFF", 4);
+    case Unicode::Utf32LittleEndian:
+        return QByteArrayView("\xFF\xFE\0\0", 4);
+    }
+    return {};
+}
+
+std::optional<QString> decodeUtf8(QByteArrayView bytes)
+{
+    // Stateless: a sequence cut off at the end is an error, not a pending state.
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError()) {
+        Plaintext::wipe(text);
+        return std::nullopt;
+    }
+    return text;
+}
+
+char16_t utf16Unit(const unsigned char* in, qsizetype i, bool bigEndian)
+{
+    const unsigned char a = in[2 * i], b = in[2 * i + 1];
+    return bigEndian ? char16_t((a << 8) | b) : char16_t((b << 8) | a);
+}
+
+char32_t utf32Value(const unsigned char* in, qsizetype i, bool bigEndian)
+{
+    in += 4 * i;
+    return bigEndian ? (char32_t(in[0]) << 24) | (char32_t(in[1]) << 16) | (char32_t(in[2]) << 8) | in[3]
+                     : (char32_t(in[3]) << 24) | (char32_t(in[2]) << 16) | (char32_t(in[1]) << 8) | in[0];
+}
+
+const unsigned char* unsignedData(QByteArrayView bytes) { return reinterpret_cast<const unsigned char*>(bytes.data()); }
+
+// Checked before anything is decoded, so that a refused text leaves no copy behind.
+bool validUtf16(QByteArrayView bytes, bool bigEndian)
+{
+    if (bytes.size() % 2 != 0)
+        return false;
+    const unsigned char* in = unsignedData(bytes);
+    const qsizetype units = bytes.size() / 2;
+    for (qsizetype i = 0; i < units; ++i) {
+        const char16_t u = utf16Unit(in, i, bigEndian);
+        if (QChar::isHighSurrogate(u)) {
+            if (i + 1 == units || !QChar::isLowSurrogate(utf16Unit(in, i + 1, bigEndian)))
+                return false;
+            ++i;
+        } else if (QChar::isLowSurrogate(u)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool validUtf32(QByteArrayView bytes, bool bigEndian)
+{
+    if (bytes.size() % 4 != 0)
+        return false;
+    const unsigned char* in = unsignedData(bytes);
+    for (qsizetype i = 0; i < bytes.size() / 4; ++i) {
+        const char32_t c = utf32Value(in, i, bigEndian);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            return false;
+    }
+    return true;
+}
+
+QString decodeUtf16(QByteArrayView bytes, bool bigEndian)
+{
+    const qsizetype units = bytes.size() / 2;
+    QString text(units, Qt::Uninitialized);
+    const unsigned char* in = unsignedData(bytes);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (qsizetype i = 0; i < units; ++i)
+        out[i] = utf16Unit(in, i, bigEndian);
+    return text;
+}
+
+QString decodeUtf32(QByteArrayView bytes, bool bigEndian)
+{
+    QString text;
+    // At most two units a character: the text is never moved (and left behind) while it grows.
+    text.reserve(bytes.size() / 2);
+    const unsigned char* in = unsignedData(bytes);
+    for (qsizetype i = 0; i < bytes.size() / 4; ++i) {
+        const char32_t c = utf32Value(in, i, bigEndian);
+        if (QChar::requiresSurrogates(c)) {
+            text.append(QChar(QChar::highSurrogate(c)));
+            text.append(QChar(QChar::lowSurrogate(c)));
+        } else {
+            text.append(QChar(char16_t(c)));
+        }
+    }
+    return text;
+}
+
+// UTF-16 or UTF-32 without a byte-order mark: text files of the other
+// encodings hold no zero bytes, these hold them at fixed places.
+std::optional<Unicode> detectWideWithoutMark(QByteArrayView bytes)
+{
+    std::array<qsizetype, 4> zeros{};
+    const unsigned char* in = unsignedData(bytes);
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i)
+        if (in[i] == 0)
+            ++zeros[std::size_t(i % 4)];
+    const qsizetype total = zeros[0] + zeros[1] + zeros[2] + zeros[3];
+    if (total == 0 || n % 2 != 0)
+        return std::nullopt;
+    if (n % 4 == 0) {
+        const qsizetype quads = n / 4;
+        if (zeros[3] == quads && zeros[2] == quads && validUtf32(bytes, false))
+            return Unicode::Utf32LittleEndian;
+        if (zeros[0] == quads && zeros[1] == quads && validUtf32(bytes, true))
+            return Unicode::Utf32BigEndian;
+    }
+    const bool bigEndian = zeros[0] + zeros[2] > zeros[1] + zeros[3];
+    if (validUtf16(bytes, bigEndian))
+        return bigEndian ? Unicode::Utf16BigEndian : Unicode::Utf16LittleEndian;
+    return std::nullopt;
+}
+
 } // namespace
+
+std::optional<QString> TextEncoding::decodeUnicode(QByteArrayView bytes, Unicode form)
+{
+    if (bytes.startsWith(markOf(form)))
+        bytes = bytes.sliced(markOf(form).size());
+    std::optional<QString> text;
+    switch (form) {
+    case Unicode::Utf8:
+        text = decodeUtf8(bytes);
+        break;
+    case Unicode::Utf16BigEndian:
+    case Unicode::Utf16LittleEndian:
+        if (const bool bigEndian = form == Unicode::Utf16BigEndian; validUtf16(bytes, bigEndian))
+            text = decodeUtf16(bytes, bigEndian);
+        break;
+    case Unicode::Utf32BigEndian:
+    case Unicode::Utf32LittleEndian:
+        if (const bool bigEndian = form == Unicode::Utf32BigEndian; validUtf32(bytes, bigEndian))
+            text = decodeUtf32(bytes, bigEndian);
+        break;
+    }
+    if (text && text->isNull())
+        text = QStringLiteral("");
+    return text;
+}
+
+std::optional<TextEncoding::Unicode> TextEncoding::detectUnicode(QByteArrayView bytes)
+{
+    // UTF-32LE's mark begins with UTF-16LE's: it is tried first.
+    const QByteArrayView utf32LittleMark = markOf(Unicode::Utf32LittleEndian);
+    if (bytes.startsWith(utf32LittleMark) && validUtf32(bytes.sliced(utf32LittleMark.size()), false))
+        return Unicode::Utf32LittleEndian;
+    for (const Unicode form : {Unicode::Utf32BigEndian, Unicode::Utf8, Unicode::Utf16LittleEndian,
+                               Unicode::Utf16BigEndian})
+        if (bytes.startsWith(markOf(form)))
+            return form;
+    return detectWideWithoutMark(bytes);
+}
 
 std::optional<QByteArray> TextEncoding::encode(const QString& text, Encoding encoding)
 {

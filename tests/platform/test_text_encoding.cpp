@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 QByteArray allBytes(int from, int to)
 {
@@ -78,4 +80,48 @@ TEST(TextEncodingWindows1252, DecodesItsUpperHalfAndRefusesTheFiveUnassignedByte
         EXPECT_FALSE(TextEncoding::decode(QByteArray("ab") + hole, TextEncoding::Windows1252).has_value()) << int(hole);
     EXPECT_EQ(TextEncoding::encode(expected, TextEncoding::Windows1252), assigned);
     EXPECT_FALSE(TextEncoding::encode(QStringLiteral("\u0100"), TextEncoding::Windows1252).has_value());
+}
+
+TEST(TextEncodingUnicode, TellsTheFormByItsMarkOrItsZeroBytes)
+{
+    using U = TextEncoding::Unicode;
+    const auto bytes = [](std::initializer_list<int> values) {
+        QByteArray out;
+        for (const int v : values)
+            out.append(static_cast<char>(v));
+        return out;
+    };
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        std::optional<U> form;
+    };
+    const std::vector<Case> cases = {
+        {"UTF-8 mark", bytes({0xEF, 0xBB, 0xBF, 'a'}), U::Utf8},
+        {"UTF-16BE mark", bytes({0xFE, 0xFF, 0, 'a'}), U::Utf16BigEndian},
+        {"UTF-16LE mark", bytes({0xFF, 0xFE, 'a', 0}), U::Utf16LittleEndian},
+        {"UTF-32BE mark", bytes({0, 0, 0xFE, 0xFF, 0, 0, 0, 'a'}), U::Utf32BigEndian},
+        {"UTF-32LE mark", bytes({0xFF, 0xFE, 0, 0, 'a', 0, 0, 0}), U::Utf32LittleEndian},
+        {"UTF-32LE mark before invalid UTF-32 is UTF-16LE's", bytes({0xFF, 0xFE, 0, 0, 'a', 0}), U::Utf16LittleEndian},
+        {"unmarked UTF-16BE", bytes({0, 'a', 0, 'b'}), U::Utf16BigEndian},
+        {"unmarked UTF-16LE", bytes({'a', 0, 'b', 0}), U::Utf16LittleEndian},
+        {"unmarked UTF-32BE", bytes({0, 0, 0, 'a', 0, 0, 0, 'b'}), U::Utf32BigEndian},
+        {"unmarked UTF-32LE", bytes({'a', 0, 0, 0, 'b', 0, 0, 0}), U::Utf32LittleEndian},
+        {"a lone surrogate is no UTF-16", bytes({0, 'a', 0, 'b', 0xDC, 'c'}), std::nullopt},
+        {"an odd length is no UTF-16", bytes({0, 'a', 'b'}), std::nullopt},
+        {"no zero bytes", QByteArray("plain \xC3\xA9"), std::nullopt},
+        {"nothing", QByteArray(), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(TextEncoding::detectUnicode(c.bytes), c.form);
+    }
+    // The mark goes; what a form refuses gives no text; no text is null.
+    EXPECT_EQ(TextEncoding::decodeUnicode(bytes({0xFE, 0xFF, 0, 'a'}), U::Utf16BigEndian), QStringLiteral("a"));
+    EXPECT_EQ(TextEncoding::decodeUnicode(bytes({0xD8, 0, 0, 'a'}), U::Utf16BigEndian), std::nullopt);
+    EXPECT_EQ(TextEncoding::decodeUnicode(bytes({0, 0x11, 0, 0}), U::Utf32BigEndian), std::nullopt);
+    EXPECT_EQ(TextEncoding::decodeUnicode(QByteArray("\xC3"), U::Utf8), std::nullopt);
+    const std::optional<QString> empty = TextEncoding::decodeUnicode(bytes({0xFF, 0xFE}), U::Utf16LittleEndian);
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_FALSE(empty->isNull());
 }
