@@ -50,12 +50,19 @@ void sortPeopleByName(QList<AddressBookPerson>& people)
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(true);
+    // Each is filed under the first of last name, first name and company that
+    // it has: one with only a first name or a company does not come before
+    // every last name. The three in turn then settle what that leaves equal.
+    const auto filedUnder = [](const AddressBookPerson& p) -> const QString& {
+        return !p.lastName.isEmpty() ? p.lastName : !p.firstName.isEmpty() ? p.firstName : p.organization;
+    };
     std::stable_sort(people.begin(), people.end(), [&](const AddressBookPerson& a, const AddressBookPerson& b) {
-        // A company without a person's name is filed under its name.
-        const QString& lastA = a.lastName.isEmpty() && a.firstName.isEmpty() ? a.organization : a.lastName;
-        const QString& lastB = b.lastName.isEmpty() && b.firstName.isEmpty() ? b.organization : b.lastName;
-        if (const int order = collator.compare(lastA, lastB))
+        if (const int order = collator.compare(filedUnder(a), filedUnder(b)))
             return order < 0;
-        return collator.compare(a.firstName, b.firstName) < 0;
+        for (const QString AddressBookPerson::*part :
+             {&AddressBookPerson::lastName, &AddressBookPerson::firstName, &AddressBookPerson::organization})
+            if (const int order = collator.compare(a.*part, b.*part))
+                return order < 0;
+        return false;
     });
 }

@@ -73,7 +73,7 @@ public:
     virtual bool isAvailable() = 0;
     // Names the source above the list of its people.
     virtual QString displayName() const = 0;
-    // The people, ordered by last then first name.
+    // The people, ordered as sortPeopleByName orders them.
     virtual AddressBookPeople people() = 0;
 
     static AddressBook& shared() { return Seam<AddressBook>::current(); }
@@ -111,5 +111,6 @@ private:
     ScopedSeam<AddressBook> m_install;
 };
 
-// Sorts people by last then first name, as a person reads a list.
+// Sorts people as a person reads a list: by the first of last name, first name
+// and company that each has, then by last name, first name and company.
 void sortPeopleByName(QList<AddressBookPerson>& people);
