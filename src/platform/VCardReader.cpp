@@ -2,6 +2,7 @@
 
 #include "platform/FileRead.h"
 #include "platform/Plaintext.h"
+#include "platform/TextEncoding.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,8 +20,6 @@ namespace {
 QString tr(const char* text) { return QCoreApplication::translate("VCardReader", text); }
 
 QString sizeText(qint64 bytes) { return QLocale().formattedDataSize(bytes, 0, QLocale::DataSizeTraditionalFormat); }
-
-QString tooLong(qint64 line, qint64 limit) { return tr("Line %1 is longer than %2.").arg(line).arg(sizeText(limit)); }
 
 bool equalsNoCase(QByteArrayView a, const char* b)
 {
@@ -103,15 +102,16 @@ bool addParameter(QByteArrayView param, Property& property)
     return true;
 }
 
-// False when the line is no property: no colon, or a quote left open.
-bool parseProperty(QByteArrayView line, Property& property)
+// False when the line is no property: no name before a colon. A quote left
+// open in the parameters is taken as written.
+bool parseProperty(QByteArrayView line, Property& property, bool quotesPair = true)
 {
     qsizetype colon = -1;
     qsizetype nameEnd = -1;
     bool quoted = false;
     for (qsizetype i = 0; i < line.size(); ++i) {
         const char c = line[i];
-        if (c == '"' && nameEnd >= 0) {
+        if (c == '"' && nameEnd >= 0 && quotesPair) {
             quoted = !quoted;
         } else if (!quoted && (c == ';' || c == ':')) {
             if (nameEnd < 0)
@@ -123,8 +123,11 @@ bool parseProperty(QByteArrayView line, Property& property)
         }
     }
     if (colon < 0)
-        return false;
+        return quoted && parseProperty(line, property, false);
     QByteArrayView name = trimmed(line.first(nameEnd));
+    // Files joined end to end keep the byte-order mark of each.
+    if (name.startsWith("\xEF\xBB\xBF"))
+        name = trimmed(name.sliced(3));
     const qsizetype dot = name.lastIndexOf('.');
     if (dot >= 0) {
         property.group = name.first(dot);
@@ -136,7 +139,7 @@ bool parseProperty(QByteArrayView line, Property& property)
     qsizetype start = nameEnd + 1;
     quoted = false;
     for (qsizetype i = start; i <= colon; ++i) {
-        if (i < colon && line[i] == '"') {
+        if (i < colon && line[i] == '"' && quotesPair) {
             quoted = !quoted;
         } else if (i == colon || (!quoted && line[i] == ';')) {
             if (start < i && !addParameter(line.sliced(start, i - start), property))
@@ -216,8 +219,12 @@ QString decodeText(QByteArrayView bytes, QByteArrayView charset)
     return text;
 }
 
-// The components of a structured value (split on unescaped ';'), unescaped.
-QStringList components(const QString& text, bool structured)
+// The components of a structured value (split on unescaped ';'), unescaped:
+// writers escape more than the format names (a quote in a note, the colon of
+// an address), and a backslash gives the character after it. 2.1 escapes
+// less: there a backslash stands for itself before other characters than
+// these and the colon (a Windows path in a note).
+QStringList components(const QString& text, bool structured, bool version21)
 {
     QStringList parts;
     QString part;
@@ -227,7 +234,7 @@ QStringList components(const QString& text, bool structured)
             const QChar next = text[i + 1];
             if (next == u'n' || next == u'N') {
                 part += u'\n';
-            } else if (next == u',' || next == u';' || next == u'\\' || next == u':') {
+            } else if (!version21 || next == u',' || next == u';' || next == u'\\' || next == u':') {
                 part += next;
             } else {
                 part += c;
@@ -245,7 +252,8 @@ QStringList components(const QString& text, bool structured)
     return parts;
 }
 
-const QString& labelForTypes(const QVarLengthArray<QByteArrayView, 6>& types, bool url)
+// Untyped: no type names a field (VOICE, PREF, INTERNET and the postal kinds name none).
+const QString& labelForTypes(const QVarLengthArray<QByteArrayView, 6>& types, bool url, bool& untyped)
 {
     bool cell = false, fax = false, work = false, home = false, other = false;
     for (QByteArrayView type : types) {
@@ -262,6 +270,7 @@ const QString& labelForTypes(const QVarLengthArray<QByteArrayView, 6>& types, bo
                  && !equalsNoCase(type, "PARCEL"))
             other = true;
     }
+    untyped = !cell && !fax && !work && !home && !other;
     if (url) {
         if (work)
             return AddressBook::kPhoneWorkLabel;
@@ -300,6 +309,7 @@ struct Card {
     struct Entry {
         Kind kind;
         QByteArray group;
+        bool untyped = false;
         QString label;
         QString value;
         AddressBookAddress address;
@@ -309,6 +319,7 @@ struct Card {
 
     bool damaged = false;
     bool notPerson = false;
+    bool version21 = false;
     int properties = 0;
     bool hasN = false;
     QString given;
@@ -317,7 +328,22 @@ struct Card {
     QString organization;
     QString note;
     QList<Entry> entries;
-    QList<std::pair<QByteArray, QString>> groupLabels;
+    QHash<QByteArray, QString> groupLabels; // by the group's name in lower case; the last label counts
+
+    static const QString& untypedLabel(Kind kind)
+    {
+        switch (kind) {
+        case Phone:
+            return AddressBook::kPhoneHomeLabel;
+        case Email:
+            return AddressBook::kEmailHomeLabel;
+        case Url:
+            return AddressBook::kHomePageLabel;
+        case Address:
+            break;
+        }
+        return AddressBook::kAddressHomeLabel;
+    }
 
     AddressBookPerson person() const
     {
@@ -328,13 +354,25 @@ struct Card {
         p.note = note;
         if (given.isEmpty() && family.isEmpty() && organization.isEmpty())
             p.firstName = formatted;
+        // An X-ABLabel of the entry's group names its field in place of its types.
+        QList<std::pair<const QString*, bool>> labels; // label, untyped
+        labels.reserve(entries.size());
+        bool homeTyped[Address + 1] = {};
         for (const Entry& entry : entries) {
-            QString label = entry.label;
+            std::pair<const QString*, bool> label{&entry.label, entry.untyped};
             if (!entry.group.isEmpty()) {
-                for (const auto& [group, text] : groupLabels)
-                    if (group.compare(entry.group, Qt::CaseInsensitive) == 0)
-                        label = labelForAbLabel(text);
+                const auto text = groupLabels.constFind(entry.group);
+                if (text != groupLabels.constEnd())
+                    label = {&labelForAbLabel(*text), false};
             }
+            homeTyped[entry.kind] = homeTyped[entry.kind] || (!label.second && *label.first == untypedLabel(entry.kind));
+            labels.append(label);
+        }
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            const Entry& entry = entries[i];
+            // The first home value wins its field: one without a type takes it
+            // only when no value says it is the home one.
+            const QString& label = labels[i].second && homeTyped[entry.kind] ? AddressBook::kOtherLabel : *labels[i].first;
             switch (entry.kind) {
             case Phone:
                 p.phones.append({label, entry.value});
@@ -356,33 +394,67 @@ struct Card {
 
 class Parser {
 public:
-    Parser(QByteArrayView bytes, const VCardLimits& limits) : m_bytes(bytes), m_limits(limits)
+    // Charsets named by the cards apply unless the bytes are the UTF-8 of a
+    // file read as UTF-16 or UTF-32 (then they named the file's own bytes).
+    Parser(QByteArrayView bytes, const VCardLimits& limits, bool charsetsApply)
+        : m_bytes(bytes), m_limits(limits), m_charsetsApply(charsetsApply)
     {
         if (m_bytes.startsWith("\xEF\xBB\xBF"))
             m_pos = 3;
+        const qsizetype firstBreak = indexOfBreak(m_pos);
+        m_crlf = firstBreak < m_bytes.size() && m_bytes[firstBreak] == '\r' && endsWithLineFeed(firstBreak);
     }
     ~Parser() { Plaintext::wipe(m_joined); }
 
     AddressBookPeople run();
 
 private:
+    qsizetype indexOfBreak(qsizetype from) const
+    {
+        const char* begin = m_bytes.data();
+        const char* p = begin + from;
+        const char* end = begin + m_bytes.size();
+        while (p < end && *p != '\n' && *p != '\r')
+            ++p;
+        return p - begin;
+    }
+    // Where the break at `at` ends: an LF, or CRs and the LF after them (a
+    // file of CR LF breaks written once more through a text stream has CR CR
+    // LF). Blank lines between CRs are no content: a run of them is one break.
+    qsizetype breakEnd(qsizetype at) const
+    {
+        if (m_bytes[at] == '\n')
+            return at + 1;
+        qsizetype end = at;
+        while (end < m_bytes.size() && m_bytes[end] == '\r')
+            ++end;
+        return end < m_bytes.size() && m_bytes[end] == '\n' ? end + 1 : end;
+    }
+    bool endsWithLineFeed(qsizetype at) const { return at < m_bytes.size() && m_bytes[breakEnd(at) - 1] == '\n'; }
+    // In a file of CR LF line ends, a lone CR or LF is a break only when a
+    // property follows it: otherwise it is part of a value (mail programs
+    // keep one that a user typed into a field of their own).
+    bool loneBreakInValue(qsizetype at) const
+    {
+        if (!m_crlf || (m_bytes[at] == '\r' && endsWithLineFeed(at)))
+            return false;
+        const qsizetype start = breakEnd(at);
+        if (start >= m_bytes.size())
+            return false;
+        const QByteArrayView rest = m_bytes.sliced(start, indexOfBreak(start) - start);
+        Property property;
+        return !trimmed(rest).isEmpty() && !parseProperty(rest, property);
+    }
     // The next physical line (without its break); false at the end.
     bool nextLine(QByteArrayView& line)
     {
         if (m_pos >= m_bytes.size())
             return false;
-        const char* begin = m_bytes.data() + m_pos;
-        const char* end = m_bytes.data() + m_bytes.size();
-        const char* p = begin;
-        while (p < end && *p != '\n' && *p != '\r')
-            ++p;
-        line = QByteArrayView(begin, p - begin);
-        if (p < end && *p == '\r')
-            ++p;
-        if (p < end && *p == '\n')
-            ++p;
-        m_pos = p - m_bytes.data();
-        ++m_lineNumber;
+        qsizetype end = indexOfBreak(m_pos);
+        while (end < m_bytes.size() && loneBreakInValue(end))
+            end = indexOfBreak(breakEnd(end));
+        line = m_bytes.sliced(m_pos, end - m_pos);
+        m_pos = end < m_bytes.size() ? breakEnd(end) : end;
         return true;
     }
     bool nextStartsBlank() const { return m_pos < m_bytes.size() && isBlank(m_bytes[m_pos]); }
@@ -402,76 +474,90 @@ private:
         m_error = reason;
         return false;
     }
-    bool readLogicalLine(QByteArrayView& line, Property& property, bool& isProperty);
+    bool readLogicalLine(QByteArrayView& line, Property& property, bool& isProperty, bool& tooLong);
+    QStringList partsOf(const Property& property, bool structured) const
+    {
+        return components(textOf(property), structured, m_card.version21);
+    }
     QString textOf(const Property& property) const
     {
         if (property.quotedPrintable) {
+            // The decoded bytes are in the charset the card names, whatever the file's own.
             QByteArray bytes = decodeQuotedPrintable(property.value);
             QString text = decodeText(bytes, property.charset);
             Plaintext::wipe(bytes);
             return text;
         }
-        return decodeText(property.value, property.charset);
+        return decodeText(property.value, m_charsetsApply ? property.charset : QByteArrayView());
     }
 
     QByteArrayView m_bytes;
     const VCardLimits& m_limits;
+    const bool m_charsetsApply;
+    bool m_crlf = false;
     qsizetype m_pos = 0;
-    qint64 m_lineNumber = 0;
     QByteArray m_joined;
     QString m_error;
 
     bool m_inCard = false;
     int m_nested = 0;
     int m_cards = 0;
-    bool m_afterBase64 = false;
     Card m_card;
     AddressBookPeople m_result;
 };
 
-bool Parser::readLogicalLine(QByteArrayView& line, Property& property, bool& isProperty)
+// A kept value that grows past the limit is joined no further; its folds are
+// still passed over, and `tooLong` tells.
+bool Parser::readLogicalLine(QByteArrayView& line, Property& property, bool& isProperty, bool& tooLong)
 {
+    tooLong = false;
     QByteArrayView first;
     if (!nextLine(first))
         return false;
-    const qint64 firstNumber = m_lineNumber;
     isProperty = parseProperty(first, property);
+    const bool quotedPrintable = isProperty && property.quotedPrintable;
     // Values this reader does not keep are passed over without being joined.
     const bool keep = !isProperty || kept(property.name);
-    if (!nextStartsBlank() && !(isProperty && property.quotedPrintable && first.endsWith('='))) {
+    if (!nextStartsBlank() && !(quotedPrintable && first.endsWith('='))) {
         line = first;
-        if (keep && line.size() > m_limits.maxValueBytes)
-            return fail(tooLong(firstNumber, m_limits.maxValueBytes));
+        tooLong = keep && line.size() > m_limits.maxValueBytes;
         return true;
     }
     Plaintext::cleanse(m_joined);
     m_joined.truncate(0);
-    if (keep)
+    bool joining = keep;
+    if (joining)
         m_joined.append(first);
-    bool softBreak = isProperty && property.quotedPrintable && first.endsWith('=');
+    bool softBreak = quotedPrintable && first.endsWith('=');
     for (;;) {
         QByteArrayView next;
         if (softBreak) {
             // 2.1's soft line break: the value goes on in the next line as it stands.
             if (!nextLine(next))
                 break;
-            if (keep) {
+            if (joining) {
                 m_joined.chop(1);
                 m_joined.append(next);
             }
         } else if (nextStartsBlank()) {
             nextLine(next);
             next = next.sliced(1);
-            if (keep)
+            if (joining)
                 m_joined.append(next);
         } else {
             break;
         }
-        softBreak = isProperty && property.quotedPrintable && (keep ? m_joined.endsWith('=') : next.endsWith('='));
-        if (keep && m_joined.size() > m_limits.maxValueBytes)
-            return fail(tooLong(firstNumber, m_limits.maxValueBytes));
+        softBreak = quotedPrintable && (joining ? m_joined.endsWith('=') : next.endsWith('='));
+        if (joining && m_joined.size() > m_limits.maxValueBytes) {
+            tooLong = true;
+            joining = false;
+        }
     }
-    line = keep ? QByteArrayView(m_joined) : first;
+    if (!keep || tooLong) {
+        line = first;
+        return true;
+    }
+    line = m_joined;
     property = Property();
     isProperty = parseProperty(line, property);
     return true;
@@ -482,23 +568,20 @@ AddressBookPeople Parser::run()
     QByteArrayView line;
     Property property;
     bool isProperty = false;
+    bool tooLong = false;
     while (m_error.isEmpty()) {
         property = Property();
-        if (!readLogicalLine(line, property, isProperty))
+        if (!readLogicalLine(line, property, isProperty, tooLong))
             break;
-        if (!m_error.isEmpty())
-            break;
-        if (trimmed(line).isEmpty()) {
-            m_afterBase64 = false;
+        if (tooLong) {
+            // One card past a limit is left out, not the file.
+            m_card.damaged = m_card.damaged || m_inCard;
             continue;
         }
-        if (!isProperty) {
-            // 2.1 lets base64 lines run on unindented until a blank line.
-            if (m_inCard && !m_afterBase64)
-                m_card.damaged = true;
+        // A line that is no property (2.1's unindented base64 goes on so, and
+        // writers leave stray text) costs that line, never its card.
+        if (trimmed(line).isEmpty() || !isProperty)
             continue;
-        }
-        m_afterBase64 = property.base64;
         handle(property);
     }
     if (m_error.isEmpty() && m_inCard) {
@@ -541,10 +624,6 @@ void Parser::handle(const Property& property)
     }
     if (!m_inCard)
         return;
-    if (++m_card.properties > m_limits.maxPropertiesPerCard) {
-        fail(tr("A card holds more than %1 properties.").arg(m_limits.maxPropertiesPerCard));
-        return;
-    }
     if (equalsNoCase(name, "END")) {
         if (!equalsNoCase(trimmed(property.value), "VCARD"))
             return;
@@ -554,32 +633,33 @@ void Parser::handle(const Property& property)
             endCard();
         return;
     }
-    if (m_nested > 0 || property.base64)
+    if (++m_card.properties > m_limits.maxPropertiesPerCard)
+        m_card.damaged = true;
+    if (m_card.damaged || m_nested > 0 || property.base64)
         return;
 
     if (equalsNoCase(name, "N")) {
         if (m_card.hasN)
             return;
         m_card.hasN = true;
-        const QStringList parts = components(textOf(property), true);
+        const QStringList parts = partsOf(property, true);
         m_card.family = parts.value(0);
         m_card.given = parts.value(1);
     } else if (equalsNoCase(name, "FN")) {
         if (m_card.formatted.isEmpty())
-            m_card.formatted = components(textOf(property), false).value(0);
+            m_card.formatted = partsOf(property, false).value(0);
     } else if (equalsNoCase(name, "ORG")) {
         if (m_card.organization.isEmpty())
-            m_card.organization = components(textOf(property), true).value(0);
+            m_card.organization = partsOf(property, true).value(0);
     } else if (equalsNoCase(name, "NOTE")) {
         if (m_card.note.isEmpty())
-            m_card.note = components(textOf(property), false).value(0);
+            m_card.note = partsOf(property, false).value(0);
     } else if (equalsNoCase(name, "TEL") || equalsNoCase(name, "EMAIL") || equalsNoCase(name, "URL")) {
         Card::Entry entry;
         entry.kind = equalsNoCase(name, "TEL") ? Card::Phone : equalsNoCase(name, "EMAIL") ? Card::Email : Card::Url;
-        entry.group = property.group.toByteArray();
-        entry.label = labelForTypes(property.types, entry.kind == Card::Url);
-        // URLs keep their backslashes and semicolons as written.
-        entry.value = entry.kind == Card::Url ? textOf(property) : components(textOf(property), false).value(0);
+        entry.group = property.group.toByteArray().toLower();
+        entry.label = labelForTypes(property.types, entry.kind == Card::Url, entry.untyped);
+        entry.value = partsOf(property, false).value(0);
         // 4.0 writes numbers as tel: addresses, some writers without saying so.
         if (entry.kind == Card::Phone && entry.value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
             entry.value.remove(0, 4);
@@ -587,11 +667,11 @@ void Parser::handle(const Property& property)
         if (!entry.value.isEmpty())
             m_card.entries.append(std::move(entry));
     } else if (equalsNoCase(name, "ADR")) {
-        const QStringList parts = components(textOf(property), true);
+        const QStringList parts = partsOf(property, true);
         Card::Entry entry;
         entry.kind = Card::Address;
-        entry.group = property.group.toByteArray();
-        entry.label = labelForTypes(property.types, false);
+        entry.group = property.group.toByteArray().toLower();
+        entry.label = labelForTypes(property.types, false, entry.untyped);
         QStringList street;
         for (int i = 0; i < 3; ++i)
             if (!parts.value(i).trimmed().isEmpty())
@@ -604,7 +684,9 @@ void Parser::handle(const Property& property)
         m_card.entries.append(std::move(entry));
     } else if (equalsNoCase(name, "X-ABLABEL")) {
         if (!property.group.isEmpty())
-            m_card.groupLabels.append({property.group.toByteArray(), components(textOf(property), false).value(0)});
+            m_card.groupLabels.insert(property.group.toByteArray().toLower(), partsOf(property, false).value(0));
+    } else if (equalsNoCase(name, "VERSION")) {
+        m_card.version21 = equalsNoCase(trimmed(property.value), "2.1");
     } else if (equalsNoCase(name, "KIND")) {
         m_card.notPerson = m_card.notPerson || equalsNoCase(trimmed(property.value), "group");
     } else if (equalsNoCase(name, "X-EVOLUTION-LIST")) {
@@ -612,14 +694,59 @@ void Parser::handle(const Property& property)
     }
 }
 
+bool holdsNothing(const AddressBookPerson& p)
+{
+    const auto emptyAddress = [](const LabelledValue<AddressBookAddress>& a) {
+        const AddressBookAddress& v = a.value;
+        return v.street.isEmpty() && v.zip.isEmpty() && v.city.isEmpty() && v.state.isEmpty() && v.country.isEmpty();
+    };
+    return p.firstName.isEmpty() && p.lastName.isEmpty() && p.organization.isEmpty() && p.note.isEmpty()
+        && p.phones.isEmpty() && p.emails.isEmpty() && p.urls.isEmpty()
+        && std::all_of(p.addresses.begin(), p.addresses.end(), emptyAddress);
+}
+
 void Parser::endCard()
 {
     m_inCard = false;
-    if (m_card.damaged)
+    if (m_card.damaged) {
         ++m_result.skippedCards;
-    else if (!m_card.notPerson)
-        m_result.people.append(m_card.person());
+    } else if (!m_card.notPerson) {
+        // A card with nothing to keep would be a blank contact: it is told as
+        // one that could not be read.
+        AddressBookPerson person = m_card.person();
+        if (holdsNothing(person))
+            ++m_result.skippedCards;
+        else
+            m_result.people.append(std::move(person));
+    }
     m_card.clear();
+}
+
+bool holdsCardInBytes(QByteArrayView bytes)
+{
+    static constexpr QByteArrayView begin("BEGIN:VCARD");
+    return std::search(bytes.begin(), bytes.end(), begin.begin(), begin.end(), [](char a, char b) {
+               return (a >= 'a' && a <= 'z' ? char(a - 'a' + 'A') : a) == b;
+           }) != bytes.end();
+}
+
+// The text of a file in UTF-16 or UTF-32 as the text reader tells them, in
+// UTF-8; null for any other file. A file whose bytes already hold a card is
+// read as it stands: stray zero bytes do not make it UTF-16.
+QByteArray wideTextAsUtf8(QByteArrayView bytes)
+{
+    if (holdsCardInBytes(bytes))
+        return {};
+    const std::optional<TextEncoding::Unicode> form = TextEncoding::detectUnicode(bytes);
+    if (!form || *form == TextEncoding::Unicode::Utf8)
+        return {};
+    std::optional<QString> text = TextEncoding::decodeUnicode(bytes, *form);
+    if (!text)
+        return {};
+    // No text holds a zero character: the guess was wrong.
+    QByteArray utf8 = text->contains(QChar(0)) ? QByteArray() : text->toUtf8();
+    Plaintext::wipe(*text);
+    return utf8;
 }
 
 } // namespace
@@ -631,8 +758,12 @@ AddressBookPeople VCardReader::read(QByteArrayView bytes, const VCardLimits& lim
         result.error = tr("It is larger than %1.").arg(sizeText(limits.maxFileBytes));
         return result;
     }
-    Parser parser(bytes, limits);
-    return parser.run();
+    // UTF-16 and UTF-32 files are read as the UTF-8 of their text.
+    QByteArray utf8 = wideTextAsUtf8(bytes);
+    Parser parser(utf8.isNull() ? bytes : QByteArrayView(utf8), limits, utf8.isNull());
+    AddressBookPeople result = parser.run();
+    Plaintext::wipe(utf8);
+    return result;
 }
 
 AddressBookPeople VCardReader::readFile(const QString& path, const VCardLimits& limits)

@@ -426,6 +426,38 @@ TEST_F(VCardImportTest, WithoutADesktopBookTheFilesAreChosenFirst)
     EXPECT_EQ(recordNames(document), QStringList{"Cy Fa"});
 }
 
+TEST_F(VCardImportTest, TypedValuesOfOtherProgramsLandInTheirFields)
+{
+    MyDocument* document = unlockedDocument();
+    struct Expected {
+        const char* key;
+        const char* value;
+    };
+    const std::vector<std::pair<const char*, std::vector<Expected>>> files = {
+        {"typed-values-3.0.vcf",
+         {{"lastName", "Quinn"}, {"emailPersonal", "b@x.example"}, {"emailWork", "c@x.example"},
+          {"phonePersonal", "+1 555 0101"}}},
+        {"escapes-3.0.vcf",
+         {{"note", "Provided \"AS IS\", without warranty.\nSee \\\\server\\share."},
+          {"webPersonal", "http://www.example.com"}, {"addressWork", "Unit 4: Rear Yard, 62701, Springfield"}}},
+        {"utf16be-3.0.vcf", {{"firstName", "Zoë"}, {"company", "Bäckerei Müller"}, {"phoneWork", "+49 89 123456"}}},
+    };
+    for (const auto& [file, expected] : files) {
+        SCOPED_TRACE(file);
+        chooser.answerWith(QStringLiteral(CALVORIN_TEST_FIXTURES "/vcard/") + QLatin1String(file));
+        document->importFromAddressBook();
+        settle();
+        ASSERT_NE(document->abPanel(), nullptr);
+        const qsizetype before = document->myArray()->count();
+        document->addressBookImportAll();
+        settle();
+        ASSERT_GT(document->myArray()->count(), before);
+        const DictionaryRef record = document->myArray()->objectAtIndex(before).dictionary();
+        for (const Expected& e : expected)
+            EXPECT_EQ(record->objectForKey(QLatin1String(e.key)).stringValue(), QString::fromUtf8(e.value)) << e.key;
+    }
+}
+
 TEST_F(VCardImportTest, AFileThatCannotBeReadIsNamedWithTheReasonAndChangesNothing)
 {
     MyDocument* document = unlockedDocument();
