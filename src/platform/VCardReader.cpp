@@ -432,8 +432,8 @@ private:
     }
     bool endsWithLineFeed(qsizetype at) const { return at < m_bytes.size() && m_bytes[breakEnd(at) - 1] == '\n'; }
     // In a file of CR LF line ends, a lone CR or LF is a break only when a
-    // property follows it: otherwise it is part of a value (mail programs
-    // keep one that a user typed into a field of their own).
+    // property or a fold follows it: otherwise it is part of a value (mail
+    // programs keep one that a user typed into a field of their own).
     bool loneBreakInValue(qsizetype at) const
     {
         if (!m_crlf || (m_bytes[at] == '\r' && endsWithLineFeed(at)))
@@ -443,7 +443,8 @@ private:
             return false;
         const QByteArrayView rest = m_bytes.sliced(start, indexOfBreak(start) - start);
         Property property;
-        return !trimmed(rest).isEmpty() && !parseProperty(rest, property);
+        // A fold after it is unfolded as any other.
+        return !rest.isEmpty() && !isBlank(rest.front()) && !trimmed(rest).isEmpty() && !parseProperty(rest, property);
     }
     // The next physical line (without its break); false at the end.
     bool nextLine(QByteArrayView& line)
