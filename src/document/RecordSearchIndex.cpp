@@ -75,13 +75,17 @@ const RecordSearchIndex::Entry& RecordSearchIndex::entryFor(const DictionaryRef&
     Entry& entry = it->second;
     if (inserted) {
         entry.record = record;
-        entry.text.reserve(128);
+        // Made in a buffer kept for it, then stored to the byte: blocks of
+        // one size per record would be many, and each is filled when freed.
+        m_making.clear();
         for (const QString& key : searchKeys()) {
             const Value value = record->objectForKey(key);
             if (value.isString())
-                appendLowered(entry.text, value.stringValue());
-            entry.text.push_back('\0');
+                appendLowered(m_making, value.stringValue());
+            m_making.push_back('\0');
         }
+        entry.text.assign(m_making);
+        Plaintext::wipeBytes(m_making.data(), m_making.size());
     }
     if (entry.pass != m_pass) {
         entry.pass = m_pass;
@@ -107,6 +111,7 @@ void RecordSearchIndex::clear()
 {
     m_entries.clear();
     m_met = 0;
+    Plaintext::String().swap(m_making);
     Plaintext::wipe(m_lowerNeedle);
     Plaintext::cleanse(m_needle);
     m_needle.clear();

@@ -56,6 +56,7 @@ private:
     std::unordered_map<const Dictionary*, Entry> m_entries;
     QString m_lowerNeedle;
     Plaintext::String m_needle;
+    Plaintext::String m_making; // the text of one record as it is made
     bool m_needleSpansFields = false;
     quint32 m_pass = 0;
     std::size_t m_met = 0;
