@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """What the application's allocator settings (freed blocks filled, no
 per-thread cache) cost: runs a benchmark executable in turns with and without
-them, and prints each benchmark's median time under both, the plain run as
-the baseline.
+them, and prints each benchmark's median processor time under both, the
+plain run as the baseline (processor time: on a shared machine the wall
+clock mostly counts the waiting for a processor).
 
 Usage: freed_memory_cost.py BENCHMARK_EXECUTABLE [BENCHMARK_FILTER] [ROUNDS]
 """
@@ -23,7 +24,7 @@ def run(executable, pattern, wiping):
         env["GLIBC_TUNABLES"] = TUNABLES
     out = subprocess.run([executable, f"--benchmark_filter={pattern}", "--benchmark_format=json"],
                          env=env, check=True, capture_output=True, text=True).stdout
-    return {b["name"]: (b["real_time"], b["time_unit"]) for b in json.loads(out)["benchmarks"]}
+    return {b["name"]: (b["cpu_time"], b["time_unit"]) for b in json.loads(out)["benchmarks"]}
 
 
 def main():
