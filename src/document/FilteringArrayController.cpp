@@ -3,9 +3,11 @@
 #include "document/QvColoredCategoryArrayController.h"
 #include "platform/Alert.h"
 #include "platform/Clock.h"
+#include "platform/Plaintext.h"
 
 #include <algorithm>
 #include <unordered_map>
+#include <utility>
 
 const QString FilteringArrayController::kCategoryPtr = QStringLiteral("categoryPtr");
 
@@ -240,6 +242,20 @@ void FilteringArrayController::search()
     updateFilterInAction();
     if (arrangedCount() > 0)
         setSelectionIndex(0);
+}
+
+void FilteringArrayController::forgetSearch()
+{
+    m_searchIndex.clear();
+    // Those bound to the texts let go of them first, so that the copies
+    // left here are the last and can be wiped.
+    QString searched = std::exchange(m_searchString, QString());
+    emit valueChangedForKeyPath(kSearchString);
+    // The arrangement writes the display afresh.
+    QString display = std::exchange(m_usedFilterDisplay, QString());
+    rearrangeObjects();
+    Plaintext::wipe(display);
+    Plaintext::wipe(searched);
 }
 
 void FilteringArrayController::remove()

@@ -75,6 +75,10 @@ public:
     // The search field's action: takes the document's search text, rearranges
     // and selects the first record found.
     void search();
+    // The lock: the search text, the filter display made of it and the
+    // search's kept text of the records are wiped where they are held here
+    // alone, and forgotten; the list is arranged again without a search.
+    void forgetSearch();
 
     // Asks on myWindow, then removes the selected records (all of them, each
     // uncounted) and marks the document changed. Without a selection nothing

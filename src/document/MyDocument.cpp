@@ -5,6 +5,7 @@
 #include "document/QvColoredCategoryArrayController.h"
 #include "encryption/QvCommonCrypto.h"
 #include "platform/Clock.h"
+#include "platform/Plaintext.h"
 #include "platform/ValueTransformer.h"
 #include "toolkit/QvSplitView.h"
 #include "toolkit/QvValueTransformers.h"
@@ -13,6 +14,8 @@
 #include <QAction>
 #include <QWidget>
 #include <QUndoStack>
+
+#include <utility>
 
 namespace {
 
@@ -353,6 +356,18 @@ void MyDocument::doSearch()
     const QString quoted = QLatin1Char('"') + QString(m_searchText).replace(QLatin1Char('"'), QStringLiteral("\\\""))
                            + QLatin1Char('"');
     m_searchPredicate = QStringLiteral("((name contains[cd] %1) OR (category contains[cd] %1) )").arg(quoted);
+}
+
+void MyDocument::forgetSearch()
+{
+    Plaintext::wipe(m_searchPredicate);
+    m_myArrayController->forgetSearch();
+    // The field lets go of the text (and of its undo history) when told of
+    // the change, so the copy left here is the last one.
+    QString typed = std::exchange(m_searchText, QStringLiteral(""));
+    announce(kSearchText);
+    emit searchTextChanged(m_searchText);
+    Plaintext::wipe(typed);
 }
 
 void MyDocument::doSelectCatMenu(const QString& title)

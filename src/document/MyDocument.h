@@ -237,6 +237,10 @@ public:
     void showAllCategory();
     void showAllAndResetFilter();
     void doSearch();
+    // The lock: what was searched for is the user's typing, so it leaves the
+    // field, the list's filter and the filter strip, wiped where it is ours,
+    // and is not back at the unlock.
+    void forgetSearch();
     void showSearchInfoView(bool show) override;
     void doSelectCatMenu(const QString& title);
 

@@ -65,6 +65,7 @@ void MyDocument::doLockDocument()
     setMyArray(Array::create());
     setMyCategoryArray(Array::create());
     setMyLabelDictionary(defaultLabelDictionary());
+    forgetSearch();
     setIsEncrypted(true);
 
     setMakeToolbarVisibleAtDecrypt(toolbarWasShown);

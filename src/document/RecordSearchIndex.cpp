@@ -6,13 +6,17 @@ namespace {
 
 // The text lower-cased, in UTF-8. Plain ASCII, the usual case, is lowered
 // in place; anything else goes through the full lower-casing.
-void appendLowered(std::string& out, const QString& text)
+void appendLowered(Plaintext::String& out, const QString& text)
 {
     const QChar* units = text.constData();
     const qsizetype size = text.size();
     for (qsizetype i = 0; i < size; ++i) {
         if (units[i].unicode() >= 0x80) {
-            out += text.toLower().toStdString();
+            QString lower = text.toLower();
+            QByteArray utf8 = lower.toUtf8();
+            out.append(utf8.constData(), std::size_t(utf8.size()));
+            Plaintext::wipe(utf8);
+            Plaintext::wipe(lower);
             return;
         }
     }
@@ -41,7 +45,12 @@ bool RecordSearchIndex::recordMatches(const Dictionary& record, const QString& l
 {
     for (const QString& key : searchKeys()) {
         const Value value = record.objectForKey(key);
-        if (value.isString() && value.stringValue().toLower().contains(lowerNeedle))
+        if (!value.isString())
+            continue;
+        QString lower = value.stringValue().toLower();
+        const bool found = lower.contains(lowerNeedle);
+        Plaintext::wipe(lower);
+        if (found)
             return true;
     }
     return false;
@@ -49,8 +58,12 @@ bool RecordSearchIndex::recordMatches(const Dictionary& record, const QString& l
 
 void RecordSearchIndex::setNeedle(const QString& text)
 {
+    Plaintext::wipe(m_lowerNeedle);
+    Plaintext::cleanse(m_needle);
     m_lowerNeedle = text.toLower();
-    m_needle = m_lowerNeedle.toStdString();
+    QByteArray utf8 = m_lowerNeedle.toUtf8();
+    m_needle.assign(utf8.constData(), std::size_t(utf8.size()));
+    Plaintext::wipe(utf8);
     // The kept text separates fields with NUL; a needle holding one could
     // match across two fields, so it is looked for field by field.
     m_needleSpansFields = m_lowerNeedle.contains(QChar(0));
@@ -62,13 +75,17 @@ const RecordSearchIndex::Entry& RecordSearchIndex::entryFor(const DictionaryRef&
     Entry& entry = it->second;
     if (inserted) {
         entry.record = record;
-        entry.text.reserve(128);
+        // Made in a buffer kept for it, then stored to the byte: blocks of
+        // one size per record would be many, and each is filled when freed.
+        m_making.clear();
         for (const QString& key : searchKeys()) {
             const Value value = record->objectForKey(key);
             if (value.isString())
-                appendLowered(entry.text, value.stringValue());
-            entry.text.push_back('\0');
+                appendLowered(m_making, value.stringValue());
+            m_making.push_back('\0');
         }
+        entry.text.assign(m_making);
+        Plaintext::wipeBytes(m_making.data(), m_making.size());
     }
     if (entry.pass != m_pass) {
         entry.pass = m_pass;
@@ -83,7 +100,7 @@ bool RecordSearchIndex::matches(const DictionaryRef& record)
         return false;
     if (m_needleSpansFields)
         return recordMatches(*record, m_lowerNeedle);
-    const std::string& text = entryFor(record).text;
+    const Plaintext::String& text = entryFor(record).text;
     // UTF-8 is self-synchronising: a byte match of valid text is a match of characters.
     return memmem(text.data(), text.size(), m_needle.data(), m_needle.size()) != nullptr;
 }
@@ -94,6 +111,11 @@ void RecordSearchIndex::clear()
 {
     m_entries.clear();
     m_met = 0;
+    Plaintext::String().swap(m_making);
+    Plaintext::wipe(m_lowerNeedle);
+    Plaintext::cleanse(m_needle);
+    m_needle.clear();
+    m_needle.shrink_to_fit();
 }
 
 void RecordSearchIndex::beginPass()

@@ -9,12 +9,15 @@
 // A record is known by identity: whoever changes a searched field of a record
 // that has been searched must call forget() for it (the record controller
 // does so for every edit made through it).
+//
+// The kept text is contacts in clear: it is wiped as it goes, and clear()
+// (the lock) leaves nothing of it, nor of the search text.
 
+#include "platform/Plaintext.h"
 #include "platform/Value.h"
 
 #include <QStringList>
 
-#include <string>
 #include <unordered_map>
 
 class RecordSearchIndex {
@@ -29,6 +32,7 @@ public:
     bool matches(const DictionaryRef& record);
 
     void forget(const Dictionary* record);
+    // Forgets every record's text and the search text.
     void clear();
     qsizetype size() const { return static_cast<qsizetype>(m_entries.size()); }
 
@@ -39,15 +43,20 @@ public:
 
 private:
     struct Entry {
+        Entry() = default;
+        Entry(const Entry&) = delete;
+        Entry& operator=(const Entry&) = delete;
+        ~Entry() { Plaintext::cleanse(text); }
         DictionaryRef record; // keeps the address from being reused while known
-        std::string text;     // UTF-8, fields separated by NUL
+        Plaintext::String text; // UTF-8, fields separated by NUL
         quint32 pass = 0;
     };
     const Entry& entryFor(const DictionaryRef& record);
 
     std::unordered_map<const Dictionary*, Entry> m_entries;
     QString m_lowerNeedle;
-    std::string m_needle;
+    Plaintext::String m_needle;
+    Plaintext::String m_making; // the text of one record as it is made
     bool m_needleSpansFields = false;
     quint32 m_pass = 0;
     std::size_t m_met = 0;

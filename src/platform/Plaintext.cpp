@@ -28,4 +28,15 @@ void wipe(QString& text)
     text.clear();
 }
 
+void wipeBytes(void* bytes, std::size_t size)
+{
+    if (bytes && size)
+        explicit_bzero(bytes, size);
+}
+
+void cleanse(String& text)
+{
+    wipeBytes(text.data(), text.capacity());
+}
+
 } // namespace Plaintext

@@ -3,6 +3,7 @@
 
 #include "exchange/ExchangeInstall.h"
 #include "platform/BuildConfig.h"
+#include "platform/FreedMemory.h"
 #include "platform/MainQueue.h"
 #if CALVORIN_HAVE_EBOOK
 #include "platform/EdsAddressBook.h"
@@ -13,6 +14,8 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything is allocated that could hold a contact.
+    FreedMemory::restartWiping(argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Calvorin"));
     QApplication::setOrganizationName(QStringLiteral("Calvorin"));

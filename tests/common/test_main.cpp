@@ -1,17 +1,5 @@
-// Entry point of every test executable: one QApplication on the offscreen
-// platform, settings kept out of the user's home.
-#include <QApplication>
-#include <QStandardPaths>
-#include <gtest/gtest.h>
+// Entry point of every test executable but those that need a process set
+// up otherwise before it starts (they have a main of their own).
+#include "common/TestRun.h"
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("CalvorinTests"));
-    QApplication::setApplicationName(QStringLiteral("calvorin-tests"));
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return runAllTests(argc, argv); }

@@ -9,9 +9,11 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolBar>
 
 namespace {
@@ -265,6 +267,51 @@ TEST_F(DocumentFileTest, LockByHandAsksFirst)
     document->lockDocument();
     settle();
     EXPECT_TRUE(document->isEncrypted());
+}
+
+// What was searched for is the user's typing: locking, by hand or
+// automatically, takes it out of the field (its undo history too), the
+// list's filter and the filter strip, and the unlock does not bring it back.
+TEST_F(DocumentFileTest, TheLockForgetsTheSearch)
+{
+    MyDocument* document = savedDocument(QStringLiteral("search.calvorin"));
+    document->myWindow()->show();
+    settle();
+    QLabel* strip = document->myWindow()->findChild<QLabel*>(QStringLiteral("filterLabel"));
+    ASSERT_NE(strip, nullptr);
+    for (const bool automatic : {false, true}) {
+        SCOPED_TRACE(automatic ? "locked automatically" : "locked by hand");
+        QLineEdit* search = document->searchField();
+        search->setFocus();
+        QTest::keyClicks(search, QStringLiteral("son 1"));
+        settle();
+        ASSERT_EQ(records(document)->arrangedCount(), 1);
+        ASSERT_TRUE(strip->text().contains(QStringLiteral("son 1")));
+        ASSERT_TRUE(search->isUndoAvailable());
+
+        if (automatic) {
+            document->lockAutomatically();
+        } else {
+            responder.answerWithButton(QStringLiteral("OK"));
+            document->lockDocument();
+        }
+        settle();
+        ASSERT_TRUE(document->isEncrypted());
+        EXPECT_EQ(search->text(), QString());
+        EXPECT_FALSE(search->isUndoAvailable());
+        EXPECT_EQ(document->searchText(), QString());
+        EXPECT_EQ(document->searchPredicate(), QString());
+        EXPECT_EQ(records(document)->searchString(), QString());
+        EXPECT_EQ(records(document)->usedFilterDisplay(), QString());
+        EXPECT_EQ(strip->text(), QString());
+        EXPECT_FALSE(document->grayStatusView()->isVisible());
+
+        document->submitPasswordToDecrypt(QString::fromLatin1(kPassword));
+        settle();
+        ASSERT_FALSE(document->isEncrypted());
+        EXPECT_EQ(search->text(), QString());
+        EXPECT_EQ(records(document)->arrangedCount(), 2) << "the whole list shows again";
+    }
 }
 
 TEST_F(DocumentFileTest, ABadFileChangesNothingAndANewerOneIsRefused)

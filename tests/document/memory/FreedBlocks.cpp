@@ -35,8 +35,6 @@ int needleCount = 0;
 FreedBlocks::Finding stored[kMaxFindings];
 std::atomic<int> storedCount{0};
 thread_local bool inside = false;
-// To see what freed memory would still show (the test then fails).
-bool keepFreed = false;
 
 std::size_t sizeOf(void* block)
 {
@@ -94,8 +92,6 @@ __attribute__((no_sanitize("address"))) void beforeFree(void* block)
         f.archive = archive;
         f.depth = backtrace(f.frames, 24);
     }
-    for (volatile unsigned char* at = bytes; !keepFreed && at < end; ++at)
-        *at = 0;
     inside = false;
 }
 
@@ -159,7 +155,6 @@ void FreedBlocks::arm(const std::vector<Needle>& list)
         needles[needleCount++] = n;
     }
     storedCount = 0;
-    keepFreed = qEnvironmentVariableIsSet("CALVORIN_SCAN_KEEP_FREED");
 #ifdef WATCH_WITH_SANITIZER
     static bool installed = __sanitizer_install_malloc_and_free_hooks(mallocHook, freeHook) != 0;
     (void)installed;

@@ -1,8 +1,8 @@
 #pragma once
 // Watches what the process frees. While armed, every block is searched for
-// the needles just before it is freed, a finding is kept with the stack that
-// freed it, and the block is wiped, so that a later scan of the memory sees
-// only what is still held: live objects, stacks and static data.
+// the needles just before it is freed, and a finding is kept with the stack
+// that freed it. The block is then freed as it would be: whatever wipes it
+// afterwards is the allocator's doing, which a scan of the memory shows.
 
 #include <cstddef>
 #include <vector>
