@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
+#include "widget_bench_main.h"
+
 namespace {
 
 QList<AddressBookPerson> people(int count)
@@ -135,14 +137,4 @@ BENCHMARK(BM_Import10000Into100000InTheWindow)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runWidgetBenchmarks(argc, argv); }

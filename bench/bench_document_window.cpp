@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
+#include "widget_bench_main.h"
+
 namespace {
 
 // Words and line breaks, as a long pasted text has them; `lineLength` 0 makes one line.
@@ -104,14 +106,4 @@ BENCHMARK(BM_Edit10MBNoteInLines)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runWidgetBenchmarks(argc, argv); }
