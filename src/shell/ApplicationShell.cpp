@@ -5,6 +5,7 @@
 #include "shell/ShellResources.h"
 
 #include "platform/DocumentController.h"
+#include "platform/KeyboardFocus.h"
 #include "platform/MainQueue.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ ApplicationShell::ApplicationShell(DocumentController& controller, QObject* pare
 {
     ShellResources::load();
     QApplication::setWindowIcon(ShellResources::applicationIcon());
+    KeyboardFocus::keepInStepWithDisplay();
     MyAppDelegate::initialize();
     m_delegate = std::make_unique<MyAppDelegate>();
     m_preferences = std::make_unique<PreferencesWindow>(m_delegate.get());
