@@ -265,10 +265,16 @@ TEST_F(KeyboardOnDesktopTest, ControlSSavesRightAfterEachKindOfSheetEnds)
         c.openAndEnd();
         ASSERT_TRUE(QTest::qWaitFor([&] { return Sheet::count(window) == 0 && !QApplication::activeModalWidget(); }, 10000))
             << "the sheet did not end" << screenKeptAs(c.sheet);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return displayFocusIsOn(window); }, 5000))
-            << "the window manager did not give the keyboard back to the window" << screenKeptAs(c.sheet);
-        // As soon as a person can: the window shows itself active again.
+        // As soon as a person can: the display and the application both give
+        // the window the keyboard, and stay so for a moment.
+        const auto keyboardBack = [&] {
+            return displayFocusIsOn(window) && QGuiApplication::focusWindow() == window->windowHandle();
+        };
+        ASSERT_TRUE(QTest::qWaitFor(keyboardBack, 5000))
+            << "the keyboard did not come back to the window" << screenKeptAs(c.sheet);
         QTest::qWait(250);
+        ASSERT_TRUE(QTest::qWaitFor(keyboardBack, 5000))
+            << "the keyboard went away from the window again" << screenKeptAs(c.sheet);
         const QByteArray before = fileBytes();
         pressKeys(QStringLiteral("ctrl+s"));
         EXPECT_TRUE(QTest::qWaitFor([&] { return !document->isDocumentEdited() && fileBytes() != before; }, 5000))
