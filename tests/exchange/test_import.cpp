@@ -7,6 +7,7 @@
 
 #include <QPointer>
 #include <QProgressBar>
+#include <QTest>
 
 #include <QTableView>
 
@@ -406,6 +407,45 @@ TEST_F(ImportTest, TheFileIsReadOffTheMainThreadAndTheRowsGoInBySlices)
     EXPECT_FALSE(m->isImporting());
     EXPECT_EQ(document->myArray()->count(), 10000);
     EXPECT_EQ(Sheet::attachedSheet(window), nullptr);
+}
+
+TEST_F(ImportTest, NeitherEscapeNorTheCloseButtonEndsAProgressSheetAndTheRowsArriveOnce)
+{
+    MyDocument* document = newDocument();
+    settle();
+    DocumentWindow* window = document->myWindow();
+    // What a user does to a sheet that seems to hang; the sheet stays and its work goes on.
+    const auto tryToDismiss = [window](QDialog* sheet) {
+        QTest::keyClick(sheet, Qt::Key_Escape);
+        sheet->close();
+        EXPECT_EQ(Sheet::attachedSheet(window), sheet);
+        EXPECT_TRUE(sheet->isVisible());
+    };
+    const QString path = write("people.csv", peopleCsv(10000));
+    MyDataImportManager* m = idleManager(document, chooser);
+    ASSERT_TRUE(m);
+    m->loadDataFromFile(path, window);
+    ASSERT_TRUE(m->isReading());
+    tryToDismiss(m->loadingFileSheet());
+    settle();
+    ASSERT_EQ(Sheet::attachedSheet(window), m->importSettingsPanel());
+    map(m, {kFirstName, kLastName});
+    m->DoImport();
+    ASSERT_TRUE(m->isImporting());
+    tryToDismiss(m->importingFileSheet());
+    EXPECT_TRUE(m->isImporting());
+    settle();
+    EXPECT_EQ(document->myArray()->count(), 10000);
+    EXPECT_EQ(Sheet::attachedSheet(window), nullptr);
+    EXPECT_FALSE(m->importingFileSheet()->isVisible());
+
+    // Importing the file again adds its rows once more.
+    m = load(document, path);
+    ASSERT_TRUE(m);
+    map(m, {kFirstName, kLastName});
+    m->DoImport();
+    settle();
+    EXPECT_EQ(document->myArray()->count(), 20000);
 }
 
 TEST_F(ImportTest, ALockOrACloseWhileTheFileIsReadOrImportedAddsNothing)
