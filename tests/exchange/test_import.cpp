@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QTest>
 
+#include <QSignalSpy>
 #include <QTableView>
 
 namespace {
@@ -279,6 +280,68 @@ TEST_F(ImportTest, TheRunMakesOneRecordARowAndTheDocumentFilesThemByCategoryName
     settle();
     EXPECT_EQ(document->myArray()->count(), 9);
     EXPECT_EQ(categories(document)->arrangedCount(), 4);
+}
+
+TEST_F(ImportTest, IntoAFilteredAndSearchedListTheNewRecordsJoinItsEndAsArrangingItAllWould)
+{
+    MyDocument* document = newDocument();
+    settle();
+    FilteringArrayController* list = records(document);
+    const DictionaryRef work = categories(document)->addWithName("Work");
+    const DictionaryRef home = categories(document)->addWithName("Home");
+    for (const auto& [name, category] : {std::pair{"Ann", work}, {"Bob", home}, {"Joanna", work}, {"Cid", work}}) {
+        const DictionaryRef record = list->newObject();
+        list->assignCategory(category, record);
+        record->setObject(Value(QString::fromLatin1(name)), "firstName");
+        document->addTheRecord(record);
+    }
+    document->setCategoryString("Work");
+    document->setSearchText("ann");
+    list->search();
+    list->setSelectionIndex(1);
+    ASSERT_EQ(list->firstSelectedObject(), recordAt(document, 2));
+    auto* table = document->myWindow()->findChild<QTableView*>("myTableView");
+    ASSERT_TRUE(table);
+    QSignalSpy resets(table->model(), &QAbstractItemModel::modelReset);
+
+    MyDataImportManager* m = load(document, write("p.csv",
+                                                  "First name,Category\n"
+                                                  "Hanna,Work\n"
+                                                  "Annie,Home\n"
+                                                  "Dan,Work\n"
+                                                  "Liann,Family\n"));
+    ASSERT_TRUE(m);
+    m->tryAssignFromFirstRow();
+    m->DoImport();
+    settle();
+
+    const auto shown = [list] {
+        QStringList names;
+        for (const DictionaryRef& record : list->arrangedObjects())
+            names << record->objectForKey("firstName").stringValue();
+        return names;
+    };
+    EXPECT_EQ(shown(), (QStringList{"Ann", "Joanna", "Hanna"}));
+    EXPECT_EQ(table->model()->rowCount(), 3);
+    EXPECT_EQ(resets.size(), 0) << "the rows shown stay as they are";
+    EXPECT_EQ(list->firstSelectedObject(), recordAt(document, 2));
+    EXPECT_TRUE(document->isDocumentEdited());
+    // Every category counts exactly the records linked to it.
+    for (const Value& value : *document->myCategoryArray()) {
+        const DictionaryRef category = value.dictionary();
+        int linked = 0;
+        for (const Value& record : *document->myArray())
+            linked += categoryOf(record.dictionary()) == category;
+        EXPECT_EQ(usage(category), linked) << nameOf(category).toStdString();
+    }
+    EXPECT_EQ(nameOf(categoryOf(recordAt(document, 7))), "Family");
+    list->rearrangeObjects();
+    EXPECT_EQ(shown(), (QStringList{"Ann", "Joanna", "Hanna"}));
+    document->showAllCategory();
+    EXPECT_EQ(shown(), (QStringList{"Ann", "Joanna", "Hanna", "Annie", "Liann"}));
+    document->setSearchText("");
+    list->search();
+    EXPECT_EQ(shown(), (QStringList{"Ann", "Bob", "Joanna", "Cid", "Hanna", "Annie", "Dan", "Liann"}));
 }
 
 TEST_F(ImportTest, CancelAndALockDuringTheSheetImportNothing)
