@@ -121,6 +121,42 @@ void ArrayController::rearrangeObjects()
     m_contentCountArranged = m_content->count();
 }
 
+bool ArrayController::countArrangedIsKnown() const
+{
+    return m_contentCountArranged >= 0 && m_contentCountArranged <= m_content->count();
+}
+
+std::vector<DictionaryRef> ArrayController::unarrangedObjects() const
+{
+    if (!countArrangedIsKnown())
+        return contentDictionaries();
+    std::vector<DictionaryRef> objects;
+    const std::vector<Value>& content = m_content->objects();
+    objects.reserve(content.size() - static_cast<std::size_t>(m_contentCountArranged));
+    for (std::size_t i = static_cast<std::size_t>(m_contentCountArranged); i < content.size(); ++i) {
+        if (content[i].isDictionary())
+            objects.push_back(content[i].dictionary());
+    }
+    return objects;
+}
+
+void ArrayController::arrangeAppendedObjects()
+{
+    if (!countArrangedIsKnown()) {
+        rearrangeObjects();
+        return;
+    }
+    for (const DictionaryRef& object : unarrangedObjects()) {
+        if (arrangementAcceptsAppended(object))
+            m_arranged.push_back(object);
+    }
+    m_contentCountArranged = m_content->count();
+    if (m_selectionIndexes.empty() && !m_arranged.empty())
+        m_selectionIndexes.push_back(0);
+    announceArrangement();
+    announceSelection();
+}
+
 std::vector<DictionaryRef> ArrayController::arrangeObjects(std::vector<DictionaryRef> objects) { return objects; }
 
 bool ArrayController::arrangementAcceptsAppended(const DictionaryRef&) { return true; }
@@ -133,6 +169,7 @@ void ArrayController::installArrangement(std::vector<DictionaryRef> arranged)
 {
     const std::vector<DictionaryRef> selected = selectedObjects();
     m_arranged = std::move(arranged);
+    ++m_arrangementGeneration;
 
     std::vector<qsizetype> indexes;
     if (!selected.empty()) {
@@ -201,6 +238,15 @@ DictionaryRef ArrayController::firstSelectedObject() const
 DictionaryRef ArrayController::lastSelectedObject() const
 {
     return m_selectionIndexes.empty() ? nullptr : m_arranged[static_cast<std::size_t>(m_selectionIndexes.back())];
+}
+
+bool ArrayController::selectionContainsAny(const std::vector<DictionaryRef>& objects) const
+{
+    if (m_selectionIndexes.empty())
+        return false;
+    const IdentitySet selected(selectedObjects());
+    return std::any_of(objects.begin(), objects.end(),
+                       [&selected](const DictionaryRef& object) { return selected.contains(object.get()); });
 }
 
 void ArrayController::selectArranged(const Dictionary* object)
@@ -303,6 +349,8 @@ void ArrayController::removeObjects(const std::vector<DictionaryRef>& objects)
     }
     const bool arrangementChanged = arranged.size() != m_arranged.size();
     m_arranged = std::move(arranged);
+    if (arrangementChanged)
+        ++m_arrangementGeneration;
     if (!removedAny && !arrangementChanged)
         return;
 

@@ -57,6 +57,21 @@ public:
     qsizetype indexOfArrangedObject(const Dictionary* object) const;
     // Arranges the content again (filters and order).
     void rearrangeObjects();
+    // The objects the owner appended to the content since it was last
+    // arranged (the whole content when the controller cannot tell).
+    std::vector<DictionaryRef> unarrangedObjects() const;
+    // Arranges just those objects and shows the ones the arrangement accepts
+    // after the others, where arranging everything again would put them (the
+    // arrangements here keep the content's order); the rest of the
+    // arrangement and the selection stay, though a list with rows and no
+    // selection selects its first, as after a rearrangement. The cost is that
+    // of the new objects, not of the list. Arranges everything again when it
+    // cannot tell.
+    void arrangeAppendedObjects();
+    // Changes whenever the arrangement changes other than by objects joining
+    // its end, so that a table can add the rows of such objects instead of
+    // showing every row afresh.
+    quint64 arrangementGeneration() const { return m_arrangementGeneration; }
 
     // Selection, in arranged indexes (ascending).
     const std::vector<qsizetype>& selectionIndexes() const { return m_selectionIndexes; }
@@ -72,6 +87,8 @@ public:
     DictionaryRef firstSelectedObject() const;
     DictionaryRef lastSelectedObject() const;
     bool canRemove() const { return !m_selectionIndexes.empty(); }
+    // Whether any of these objects is selected.
+    bool selectionContainsAny(const std::vector<DictionaryRef>& objects) const;
 
     // Appends to the content and selects the object.
     void addObject(const DictionaryRef& object);
@@ -110,11 +127,13 @@ private:
     void installArrangement(std::vector<DictionaryRef> arranged);
     void selectArranged(const Dictionary* object);
     std::vector<DictionaryRef> contentDictionaries() const;
+    bool countArrangedIsKnown() const;
 
     ArrayRef m_content;
     // The content's count when it was last arranged (and kept in step by
     // adds and removals since); -1 when unknown.
     qsizetype m_contentCountArranged = -1;
     std::vector<DictionaryRef> m_arranged;
+    quint64 m_arrangementGeneration = 0;
     std::vector<qsizetype> m_selectionIndexes;
 };

@@ -22,7 +22,9 @@ class FilteringArrayController;
 class QString;
 class QWidget;
 
-// The requester of an import: told once the importer has appended its records.
+// The requester of an import: told once the importer has appended its records
+// to the end of the data array, behind the record list's back (the list then
+// tells them apart as the objects it has not arranged yet).
 class QvImporter {
 public:
     virtual ~QvImporter() = default;

@@ -349,21 +349,47 @@ bool FilteringArrayController::removeRecordFromCategory(const DictionaryRef& rec
 
 bool FilteringArrayController::assignCategory(const DictionaryRef& category, const DictionaryRef& record)
 {
-    if (!record)
-        return false;
-    const DictionaryRef current = categoryOf(*record);
-    if (current == category)
-        return false;
-    const DictionaryRef target = category ? category : catToAssignToNewObject();
-    if (!target)
-        return false;
-    if (current)
-        removeRecordFromCategory(record);
-    record->setObject(Value(target), kCategoryPtr);
-    addToUsage(target, 1);
-    if (indexOfArrangedObject(record.get()) >= 0)
+    return assignCategories({{category, record}}) > 0;
+}
+
+qsizetype FilteringArrayController::assignCategories(const std::vector<std::pair<DictionaryRef, DictionaryRef>>& moves)
+{
+    // Each category is looked up once, and its count written once.
+    std::unordered_map<const Dictionary*, bool> listed;
+    std::unordered_map<const Dictionary*, std::pair<DictionaryRef, int>> deltas;
+    DictionaryRef newRecordCategory;
+    std::vector<DictionaryRef> moved;
+    moved.reserve(moves.size());
+    for (const auto& [category, record] : moves) {
+        if (!record)
+            continue;
+        const DictionaryRef current = categoryOf(*record);
+        if (current == category)
+            continue;
+        if (!category && !newRecordCategory)
+            newRecordCategory = catToAssignToNewObject();
+        const DictionaryRef& target = category ? category : newRecordCategory;
+        if (!target)
+            continue;
+        if (current && m_categories) {
+            auto [it, inserted] = listed.try_emplace(current.get(), false);
+            if (inserted)
+                it->second = m_categories->indexOfArrangedObject(current.get()) >= 0;
+            if (it->second)
+                deltas.try_emplace(current.get(), current, 0).first->second.second -= 1;
+        }
+        record->setObject(Value(target), kCategoryPtr);
+        deltas.try_emplace(target.get(), target, 0).first->second.second += 1;
+        moved.push_back(record);
+    }
+    for (const auto& [key, delta] : deltas) {
+        if (delta.second != 0)
+            addToUsage(delta.first, delta.second);
+    }
+    // Those who show the selection's category are told when it is among the moved records.
+    if (selectionContainsAny(moved))
         emit valueChangedForKeyPath(kSelectionPrefix + kCategoryPtr);
-    return true;
+    return static_cast<qsizetype>(moved.size());
 }
 
 bool FilteringArrayController::setCurrentObjectAccordingToCategory(const DictionaryRef& category)
@@ -470,8 +496,11 @@ bool FilteringArrayController::setValueForKeyPath(const Value& value, const QStr
         const std::vector<DictionaryRef> selected = selectedObjects();
         if (!category || selected.empty())
             return false;
+        std::vector<std::pair<DictionaryRef, DictionaryRef>> moves;
+        moves.reserve(selected.size());
         for (const DictionaryRef& record : selected)
-            assignCategory(category, record);
+            moves.emplace_back(category, record);
+        assignCategories(moves);
         return true;
     }
     return ArrayController::setValueForKeyPath(value, keyPath);

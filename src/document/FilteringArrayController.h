@@ -99,6 +99,11 @@ public:
     // Moves a record into a category (none: the new-record category); false
     // when it already is in that very category.
     bool assignCategory(const DictionaryRef& category, const DictionaryRef& record);
+    // assignCategory() for each of many {category, record} moves in turn, at
+    // a cost that does not grow with the list (an import files its records
+    // so); the new-record category for none is chosen once, at the first
+    // move that needs it. Answers how many of the moves were made.
+    qsizetype assignCategories(const std::vector<std::pair<DictionaryRef, DictionaryRef>>& moves);
     // Moves the first selected record into the category; false without a
     // selection or without a category.
     bool setCurrentObjectAccordingToCategory(const DictionaryRef& category);

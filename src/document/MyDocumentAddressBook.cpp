@@ -278,7 +278,8 @@ void MyDocument::addressBookDoImportOnlyChecked(bool onlyChecked)
         }
         if (added) {
             quiet.unblock();
-            m_myArrayController->rearrangeObjects();
+            // The records are arranged already: the list shows them at its end.
+            m_myArrayController->arrangeAppendedObjects();
         }
     }
     Sheet::end(sheet, Alert::ModalResponseOK);

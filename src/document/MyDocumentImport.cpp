@@ -29,6 +29,15 @@ void MyDocument::importFromText()
 
 void MyDocument::justFinishedImporting()
 {
+    // The importer appended its records to the array behind the list's back:
+    // they are the ones the list has not arranged yet, and only they carry a
+    // category name. The end of an import so costs what the import does,
+    // however many contacts the document holds.
+    std::vector<DictionaryRef> imported;
+    for (DictionaryRef& record : m_myArrayController->unarrangedObjects()) {
+        if (record->containsKey(kCategoryName))
+            imported.push_back(std::move(record));
+    }
     // Titles are looked up in a hash; the first category of a title wins, as a
     // lookup by title finds it.
     QHash<QString, DictionaryRef> byTitle;
@@ -44,10 +53,7 @@ void MyDocument::justFinishedImporting()
     // and added together so that the menus are rebuilt once.
     QStringList missing;
     QSet<QString> named;
-    for (const Value& value : m_myArray->objects()) {
-        const DictionaryRef record = value.dictionary();
-        if (!record || !record->containsKey(kCategoryName))
-            continue;
+    for (const DictionaryRef& record : imported) {
         const QString title = record->objectForKey(kCategoryName).stringValue();
         if (!byTitle.contains(title) && !named.contains(title)) {
             named.insert(title);
@@ -57,15 +63,15 @@ void MyDocument::justFinishedImporting()
     for (const DictionaryRef& category : m_myCategoryArrayController->addWithNames(missing))
         byTitle.insert(category->objectForKey(QvCategoryArrayController::kName).stringValue(), category);
 
-    for (const Value& value : m_myArray->objects()) {
-        const DictionaryRef record = value.dictionary();
-        if (!record || !record->containsKey(kCategoryName))
-            continue;
-        const QString title = record->objectForKey(kCategoryName).stringValue();
-        m_myArrayController->assignCategory(byTitle.value(title), record);
+    std::vector<std::pair<DictionaryRef, DictionaryRef>> moves;
+    moves.reserve(imported.size());
+    for (const DictionaryRef& record : imported) {
+        moves.emplace_back(byTitle.value(record->objectForKey(kCategoryName).stringValue()), record);
         record->removeObjectForKey(kCategoryName);
     }
-    m_myArrayController->rearrangeObjects();
+    m_myArrayController->assignCategories(moves);
+    // The list shows the new records after the others, as arranging it all again would.
+    m_myArrayController->arrangeAppendedObjects();
     markChangeDone();
 }
 

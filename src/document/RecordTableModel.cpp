@@ -15,6 +15,8 @@ RecordTableModel::RecordTableModel(FilteringArrayController* controller, QObject
 {
     if (!controller)
         return;
+    m_rows = static_cast<int>(controller->arrangedCount());
+    m_generation = controller->arrangementGeneration();
     connect(controller, &Observable::valueChangedForKeyPath, this, &RecordTableModel::controllerChanged);
     if (QvColoredCategoryArrayController* categories = controller->myCategoryArrayController())
         connect(categories, &QvCategoryArrayController::categoriesEdited, this, &RecordTableModel::categoriesEdited);
@@ -56,7 +58,7 @@ int RecordTableModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid() || !m_controller)
         return 0;
-    return static_cast<int>(m_controller->arrangedCount());
+    return m_rows;
 }
 
 int RecordTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
@@ -120,11 +122,25 @@ void RecordTableModel::categoriesEdited()
 void RecordTableModel::controllerChanged(const QString& keyPath)
 {
     if (keyPath == QLatin1String("arrangedObjects")) {
+        const int rows = static_cast<int>(m_controller->arrangedCount());
+        if (m_controller->arrangementGeneration() == m_generation && rows >= m_rows) {
+            // The rows shown stay as they are: a large list is not laid out again for a few more.
+            if (rows > m_rows) {
+                beginInsertRows(QModelIndex(), m_rows, rows - 1);
+                m_rows = rows;
+                endInsertRows();
+            }
+            return;
+        }
         beginResetModel();
+        m_rows = rows;
+        m_generation = m_controller->arrangementGeneration();
         endResetModel();
     } else if (keyPath.startsWith(QLatin1String("selection."))) {
         // An edit through the record view changes the selected rows only.
-        for (qsizetype row : m_controller->selectionIndexes())
-            emit dataChanged(index(static_cast<int>(row), 0), index(static_cast<int>(row), ColumnCount - 1));
+        for (qsizetype row : m_controller->selectionIndexes()) {
+            if (row < m_rows)
+                emit dataChanged(index(static_cast<int>(row), 0), index(static_cast<int>(row), ColumnCount - 1));
+        }
     }
 }

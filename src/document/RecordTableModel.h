@@ -3,6 +3,10 @@
 // controller, the columns "name" and "category". The category cell gives the
 // category's name with its badge colours (background and foreground roles);
 // the window's delegate draws the badge.
+//
+// Records that join the end of the arrangement (an import, an added record)
+// are inserted as rows; any other change of the arrangement shows every row
+// afresh.
 
 #include "platform/Value.h"
 
@@ -43,4 +47,7 @@ private:
     void controllerChanged(const QString& keyPath);
 
     QPointer<FilteringArrayController> m_controller;
+    // The rows shown, and the arrangement they were taken from.
+    int m_rows = 0;
+    quint64 m_generation = 0;
 };

@@ -58,6 +58,17 @@ const char* toolName(QvDataImportManager::Tool tool)
     return "";
 }
 
+// Escape or a close button would hide the sheet while its work goes on
+// unseen, and an import started again then adds the same rows twice.
+class ProgressSheet : public QDialog {
+public:
+    ProgressSheet()
+    {
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    }
+    void reject() override {}
+};
+
 void fillDestinations(QComboBox* popup, const QStringList& items)
 {
     popup->clear();
@@ -242,11 +253,11 @@ ImporterWidgets::ImporterWidgets(QvDataImportManager* manager) : m_manager(manag
         m_manager->firstRowSetFieldsNameSelected();
     });
 
-    m_settingsPanel = makeSheet(m_ui->importSettingsView, QStringLiteral("importSettingsPanel"));
+    m_settingsPanel = makeSheet(m_ui->importSettingsView, QStringLiteral("importSettingsPanel"), new QDialog);
     m_settingsPanel->setWindowTitle(QObject::tr("Import Text File"));
     m_settingsPanel->resize(640, 480);
-    m_loadingSheet = makeSheet(m_ui->loadingFileView, QStringLiteral("loadingFileSheet"));
-    m_importingSheet = makeSheet(m_ui->importingFileView, QStringLiteral("importingFileSheet"));
+    m_loadingSheet = makeSheet(m_ui->loadingFileView, QStringLiteral("loadingFileSheet"), new ProgressSheet);
+    m_importingSheet = makeSheet(m_ui->importingFileView, QStringLiteral("importingFileSheet"), new ProgressSheet);
 
     QObject::connect(manager, &QvDataImportManager::settingsChanged, m_container, [this] { refresh(); });
 }
@@ -262,9 +273,8 @@ ImporterWidgets::~ImporterWidgets()
     delete m_container.data();
 }
 
-QDialog* ImporterWidgets::makeSheet(QWidget* content, const QString& name)
+QDialog* ImporterWidgets::makeSheet(QWidget* content, const QString& name, QDialog* dialog)
 {
-    auto* dialog = new QDialog;
     dialog->setObjectName(name);
     auto* layout = new QVBoxLayout(dialog);
     layout->addWidget(content);

@@ -2,6 +2,9 @@
 // The importer's widgets from the interface file "Importer": the chooser's
 // accessory (format and encoding), the mapping sheet and the two progress
 // sheets. They show the manager's state and send its actions; no logic here.
+// The progress sheets cannot be dismissed: neither Escape nor a close button
+// ends them, only the manager when the work is done (or a lock or a close of
+// the document, which stops the work).
 
 #include <QAbstractTableModel>
 #include <QPointer>
@@ -74,7 +77,8 @@ public:
     void showImportProgress(qsizetype done, qsizetype total);
 
 private:
-    QDialog* makeSheet(QWidget* content, const QString& name);
+    // Puts the content into the dialog, which the caller made without a parent.
+    QDialog* makeSheet(QWidget* content, const QString& name, QDialog* dialog);
 
     QvDataImportManager* m_manager;
     std::unique_ptr<Ui::Importer> m_ui;

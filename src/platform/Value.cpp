@@ -631,23 +631,33 @@ public:
     // says so, else a new one remembered for the next. Dictionaries that share
     // a list and gain the same key (records linked to their category at an
     // unlock) thereby share the longer list too.
-    std::shared_ptr<Keys> withAppended(const QString& key)
+    static std::shared_ptr<Keys> withAppended(const std::shared_ptr<Keys>& self, const QString& key)
     {
-        for (auto& [appendedKey, known] : successors.list) {
+        for (auto& [appendedKey, known] : self->successors.list) {
             if (!sameKey(appendedKey, key))
                 continue;
             // A list is changed in place once only one dictionary holds it:
             // it is taken only while it still is this list plus the key.
-            if (std::shared_ptr<Keys> list = known.lock(); list && list->extends(*this, key))
+            if (std::shared_ptr<Keys> list = known.lock(); list && list->extends(*self, key))
                 return list;
-            auto list = makeAppended(key);
+            auto list = makeAppended(self, key);
             known = list;
             return list;
         }
-        auto list = makeAppended(key);
-        if (successors.list.size() < kMaxSuccessors)
-            successors.list.emplace_back(key, list);
+        auto list = makeAppended(self, key);
+        if (self->successors.list.size() < kMaxSuccessors)
+            self->successors.list.emplace_back(key, list);
         return list;
+    }
+
+    // The list this one was made from by appending `key` as its last, while it
+    // still is this list without it: dictionaries that share a list and lose
+    // the key they gained (records of an import losing their category name)
+    // share the shorter list again. Null otherwise.
+    std::shared_ptr<Keys> withoutLast(const QString& key) const
+    {
+        std::shared_ptr<Keys> list = predecessor.list.lock();
+        return list && extends(*list, key) ? list : nullptr;
     }
 
     std::vector<QString> names;
@@ -665,14 +675,21 @@ private:
         Successors& operator=(const Successors&) { return *this; }
         std::vector<std::pair<QString, std::weak_ptr<Keys>>> list;
     };
+    struct Predecessor {
+        Predecessor() = default;
+        Predecessor(const Predecessor&) {}
+        Predecessor& operator=(const Predecessor&) { return *this; }
+        std::weak_ptr<Keys> list;
+    };
 
-    std::shared_ptr<Keys> makeAppended(const QString& key) const
+    static std::shared_ptr<Keys> makeAppended(const std::shared_ptr<Keys>& self, const QString& key)
     {
         auto list = std::make_shared<Keys>();
-        list->names.reserve(names.size() + 1);
-        list->names = names;
-        list->index = index;
+        list->names.reserve(self->names.size() + 1);
+        list->names = self->names;
+        list->index = self->index;
         list->append(key);
+        list->predecessor.list = self;
         return list;
     }
 
@@ -688,6 +705,7 @@ private:
     }
 
     Successors successors;
+    Predecessor predecessor;
 
     void indexIfLarge()
     {
@@ -771,7 +789,7 @@ void Dictionary::setObject(const Value& value, const QString& key)
         return;
     }
     if (m_keys && m_keys.use_count() > 1)
-        m_keys = m_keys->withAppended(key);
+        m_keys = Keys::withAppended(m_keys, key);
     else
         ownKeys().append(key);
     // A record gains a key after it was read to its exact size: small
@@ -786,6 +804,13 @@ void Dictionary::removeObjectForKey(const QString& key)
     const qsizetype i = find(key);
     if (i < 0)
         return;
+    if (m_keys.use_count() > 1 && std::size_t(i) + 1 == m_values.size()) {
+        if (std::shared_ptr<Keys> shorter = m_keys->withoutLast(key)) {
+            m_keys = std::move(shorter);
+            m_values.pop_back();
+            return;
+        }
+    }
     ownKeys().removeAt(i);
     m_values.erase(m_values.begin() + i);
 }

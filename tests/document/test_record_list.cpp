@@ -4,6 +4,7 @@
 #include "platform/Alert.h"
 #include "platform/MainQueue.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 
 namespace {
@@ -392,6 +393,86 @@ TEST_F(RecordList, MovingARecordBetweenCategories)
     const DictionaryRef stray = records.duplicateRecord(ann);
     stray->setObject(Value(QvColoredCategoryArrayController().newObject()), "categoryPtr");
     EXPECT_FALSE(records.removeRecordFromCategory(stray));
+}
+
+TEST_F(RecordList, ManyRecordsMoveAtOnceAsOneByOneAndTheSelectionsCategoryIsToldOnce)
+{
+    const DictionaryRef ann = addRecord(work, {{"firstName", "Ann"}});
+    const DictionaryRef bob = addRecord(work, {{"firstName", "Bob"}});
+    const DictionaryRef cid = addRecord(home, {{"firstName", "Cid"}});
+    QSignalSpy told(&records, &Observable::valueChangedForKeyPath);
+    const auto toldCategory = [&told] {
+        int n = 0;
+        for (const QList<QVariant>& signal : told)
+            n += signal.at(0).toString() == "selection.categoryPtr";
+        told.clear();
+        return n;
+    };
+    records.setSelectedObjects({bob});
+    categories.setSelectionIndexes({});
+    told.clear();
+    // Bob twice, Cid into its own category (no move), Ann into the new-record category (the last one).
+    EXPECT_EQ(records.assignCategories({{home, bob}, {work2, bob}, {home, cid}, {nullptr, ann}}), 3);
+    EXPECT_EQ(ann->objectForKey("categoryPtr").dictionary(), home);
+    EXPECT_EQ(bob->objectForKey("categoryPtr").dictionary(), work2);
+    expectCountsRight();
+    EXPECT_EQ(toldCategory(), 1);
+    EXPECT_EQ(records.assignCategories({{work, ann}, {work, cid}}), 2);
+    expectCountsRight();
+    EXPECT_EQ(toldCategory(), 0) << "the selected record did not move";
+}
+
+TEST_F(RecordList, RecordsAppendedBehindItsBackJoinTheListsEndWhereArrangingItAllPutsThem)
+{
+    addRecord(work, {{"firstName", "Ann"}});
+    addRecord(home, {{"firstName", "Joanna"}});
+    addRecord(work, {{"firstName", "Bob"}});
+    const struct {
+        QString category;
+        QString search;
+        bool selectLast;
+    } cases[] = {
+        {"", "", true}, {"Work", "", true}, {"", "ann", true}, {"work", "ANN", false}, {"Home", "", false},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.category + "/" + c.search).toStdString());
+        arrange(c.category, c.search);
+        records.setSelectionIndex(c.selectLast ? records.arrangedCount() - 1 : -1);
+        const std::vector<DictionaryRef> selected = records.selectedObjects();
+        RecordTableModel table(&records);
+        QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::Fatal);
+        QSignalSpy resets(&table, &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(&table, &QAbstractItemModel::rowsInserted);
+        const qsizetype before = records.arrangedCount();
+
+        // As an import appends them: made by the list, put into the array directly.
+        ++round;
+        const std::pair<const char*, DictionaryRef> appended[] = {
+            {"Hanna", work}, {"Dan", home}, {"Zed", work}, {"Annie", work2}};
+        for (const auto& [name, category] : appended) {
+            const DictionaryRef record = records.newObject();
+            records.assignCategory(category, record);
+            record->setObject(Value(QStringLiteral("%1%2").arg(name).arg(round)), "firstName");
+            recordArray->addObject(Value(record));
+        }
+        EXPECT_EQ(records.unarrangedObjects().size(), 4u);
+        records.arrangeAppendedObjects();
+        EXPECT_TRUE(records.unarrangedObjects().empty());
+        const QStringList shown = arrangedFirstNames();
+        EXPECT_EQ(resets.size(), 0);
+        EXPECT_EQ(table.rowCount(), records.arrangedCount());
+        if (records.arrangedCount() > before) {
+            ASSERT_EQ(inserted.size(), 1);
+            EXPECT_EQ(inserted.at(0).at(1).toInt(), before);
+        }
+        EXPECT_EQ(records.selectedObjects(), selected.empty() && records.arrangedCount() > 0
+                                                  ? std::vector<DictionaryRef>{records.arrangedObjectAt(0)}
+                                                  : selected);
+        records.rearrangeObjects();
+        EXPECT_EQ(arrangedFirstNames(), shown);
+    }
+    expectCountsRight();
 }
 
 TEST_F(RecordList, MigratedRecordsAreCleaned)

@@ -7,7 +7,9 @@
 
 #include <QPointer>
 #include <QProgressBar>
+#include <QTest>
 
+#include <QSignalSpy>
 #include <QTableView>
 
 namespace {
@@ -280,6 +282,68 @@ TEST_F(ImportTest, TheRunMakesOneRecordARowAndTheDocumentFilesThemByCategoryName
     EXPECT_EQ(categories(document)->arrangedCount(), 4);
 }
 
+TEST_F(ImportTest, IntoAFilteredAndSearchedListTheNewRecordsJoinItsEndAsArrangingItAllWould)
+{
+    MyDocument* document = newDocument();
+    settle();
+    FilteringArrayController* list = records(document);
+    const DictionaryRef work = categories(document)->addWithName("Work");
+    const DictionaryRef home = categories(document)->addWithName("Home");
+    for (const auto& [name, category] : {std::pair{"Ann", work}, {"Bob", home}, {"Joanna", work}, {"Cid", work}}) {
+        const DictionaryRef record = list->newObject();
+        list->assignCategory(category, record);
+        record->setObject(Value(QString::fromLatin1(name)), "firstName");
+        document->addTheRecord(record);
+    }
+    document->setCategoryString("Work");
+    document->setSearchText("ann");
+    list->search();
+    list->setSelectionIndex(1);
+    ASSERT_EQ(list->firstSelectedObject(), recordAt(document, 2));
+    auto* table = document->myWindow()->findChild<QTableView*>("myTableView");
+    ASSERT_TRUE(table);
+    QSignalSpy resets(table->model(), &QAbstractItemModel::modelReset);
+
+    MyDataImportManager* m = load(document, write("p.csv",
+                                                  "First name,Category\n"
+                                                  "Hanna,Work\n"
+                                                  "Annie,Home\n"
+                                                  "Dan,Work\n"
+                                                  "Liann,Family\n"));
+    ASSERT_TRUE(m);
+    m->tryAssignFromFirstRow();
+    m->DoImport();
+    settle();
+
+    const auto shown = [list] {
+        QStringList names;
+        for (const DictionaryRef& record : list->arrangedObjects())
+            names << record->objectForKey("firstName").stringValue();
+        return names;
+    };
+    EXPECT_EQ(shown(), (QStringList{"Ann", "Joanna", "Hanna"}));
+    EXPECT_EQ(table->model()->rowCount(), 3);
+    EXPECT_EQ(resets.size(), 0) << "the rows shown stay as they are";
+    EXPECT_EQ(list->firstSelectedObject(), recordAt(document, 2));
+    EXPECT_TRUE(document->isDocumentEdited());
+    // Every category counts exactly the records linked to it.
+    for (const Value& value : *document->myCategoryArray()) {
+        const DictionaryRef category = value.dictionary();
+        int linked = 0;
+        for (const Value& record : *document->myArray())
+            linked += categoryOf(record.dictionary()) == category;
+        EXPECT_EQ(usage(category), linked) << nameOf(category).toStdString();
+    }
+    EXPECT_EQ(nameOf(categoryOf(recordAt(document, 7))), "Family");
+    list->rearrangeObjects();
+    EXPECT_EQ(shown(), (QStringList{"Ann", "Joanna", "Hanna"}));
+    document->showAllCategory();
+    EXPECT_EQ(shown(), (QStringList{"Ann", "Joanna", "Hanna", "Annie", "Liann"}));
+    document->setSearchText("");
+    list->search();
+    EXPECT_EQ(shown(), (QStringList{"Ann", "Bob", "Joanna", "Cid", "Hanna", "Annie", "Dan", "Liann"}));
+}
+
 TEST_F(ImportTest, CancelAndALockDuringTheSheetImportNothing)
 {
     MyDocument* document = newDocument();
@@ -406,6 +470,45 @@ TEST_F(ImportTest, TheFileIsReadOffTheMainThreadAndTheRowsGoInBySlices)
     EXPECT_FALSE(m->isImporting());
     EXPECT_EQ(document->myArray()->count(), 10000);
     EXPECT_EQ(Sheet::attachedSheet(window), nullptr);
+}
+
+TEST_F(ImportTest, NeitherEscapeNorTheCloseButtonEndsAProgressSheetAndTheRowsArriveOnce)
+{
+    MyDocument* document = newDocument();
+    settle();
+    DocumentWindow* window = document->myWindow();
+    // What a user does to a sheet that seems to hang; the sheet stays and its work goes on.
+    const auto tryToDismiss = [window](QDialog* sheet) {
+        QTest::keyClick(sheet, Qt::Key_Escape);
+        sheet->close();
+        EXPECT_EQ(Sheet::attachedSheet(window), sheet);
+        EXPECT_TRUE(sheet->isVisible());
+    };
+    const QString path = write("people.csv", peopleCsv(10000));
+    MyDataImportManager* m = idleManager(document, chooser);
+    ASSERT_TRUE(m);
+    m->loadDataFromFile(path, window);
+    ASSERT_TRUE(m->isReading());
+    tryToDismiss(m->loadingFileSheet());
+    settle();
+    ASSERT_EQ(Sheet::attachedSheet(window), m->importSettingsPanel());
+    map(m, {kFirstName, kLastName});
+    m->DoImport();
+    ASSERT_TRUE(m->isImporting());
+    tryToDismiss(m->importingFileSheet());
+    EXPECT_TRUE(m->isImporting());
+    settle();
+    EXPECT_EQ(document->myArray()->count(), 10000);
+    EXPECT_EQ(Sheet::attachedSheet(window), nullptr);
+    EXPECT_FALSE(m->importingFileSheet()->isVisible());
+
+    // Importing the file again adds its rows once more.
+    m = load(document, path);
+    ASSERT_TRUE(m);
+    map(m, {kFirstName, kLastName});
+    m->DoImport();
+    settle();
+    EXPECT_EQ(document->myArray()->count(), 20000);
 }
 
 TEST_F(ImportTest, ALockOrACloseWhileTheFileIsReadOrImportedAddsNothing)

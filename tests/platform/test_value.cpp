@@ -268,13 +268,22 @@ TEST(Dictionary, LargeDictionariesFindEveryKeyAfterEdits)
     EXPECT_EQ(d->objectForKey("new").stringValue(), "new");
 }
 
+namespace {
+// {"0": 0, "1": 1, ...} of this many keys.
+DictionaryRef numbered(int size)
+{
+    DictionaryRef d = Dictionary::create();
+    for (int i = 0; i < size; ++i)
+        d->setObject(Value::int32(i), QString::number(i));
+    return d;
+}
+} // namespace
+
 TEST(Dictionary, CopiesAreIndependentWhateverTheirSize)
 {
     for (int size : {3, 40}) {
         SCOPED_TRACE(size);
-        DictionaryRef original = Dictionary::create();
-        for (int i = 0; i < size; ++i)
-            original->setObject(Value::int32(i), QString::number(i));
+        DictionaryRef original = numbered(size);
         DictionaryRef copy = original->mutableCopy();
         DictionaryRef other = original->mutableCopy();
         copy->setObject(Value("new"), "new");
@@ -306,9 +315,7 @@ TEST(Dictionary, CopiesGainingKeysStayIndependent)
 {
     for (int size : {3, 40}) {
         SCOPED_TRACE(size);
-        DictionaryRef original = Dictionary::create();
-        for (int i = 0; i < size; ++i)
-            original->setObject(Value::int32(i), QString::number(i));
+        DictionaryRef original = numbered(size);
         DictionaryRef a = original->mutableCopy();
         DictionaryRef b = original->mutableCopy();
         a->setObject(Value("a"), "link");
@@ -334,6 +341,57 @@ TEST(Dictionary, CopiesGainingKeysStayIndependent)
         EXPECT_EQ(a->objectForKey("link").stringValue(), "a");
         EXPECT_EQ(original->count(), size);
         EXPECT_TRUE(original->objectForKey("link").isNull());
+    }
+}
+
+// Copies that lose the key they gained (records of an import losing their
+// category name) go back to the shorter keys and stay independent of each
+// other and of the dictionary they came from.
+TEST(Dictionary, CopiesLosingTheKeyTheyGainedStayIndependent)
+{
+    for (int size : {3, 40}) {
+        SCOPED_TRACE(size);
+        DictionaryRef original = numbered(size);
+        const QStringList keys = original->allKeys();
+        DictionaryRef a = original->mutableCopy();
+        DictionaryRef b = original->mutableCopy();
+        DictionaryRef c = original->mutableCopy();
+        for (const DictionaryRef& d : {a, b, c})
+            d->setObject(Value("linked"), "link");
+        a->removeObjectForKey("link");
+        b->removeObjectForKey("link");
+        EXPECT_EQ(a->allKeys(), keys);
+        // Each changes on its own from here.
+        a->setObject(Value("a"), "0");
+        b->setObject(Value("b"), "extra");
+        original->setObject(Value("o"), "own");
+        c->removeObjectForKey("link");
+        c->removeObjectForKey("1");
+
+        EXPECT_EQ(a->objectForKey("0").stringValue(), "a");
+        EXPECT_EQ(a->allKeys(), keys);
+        EXPECT_EQ(b->objectForKey("0").intValue(), 0);
+        EXPECT_EQ(b->allKeys(), keys + QStringList{"extra"});
+        EXPECT_EQ(original->objectForKey("0").intValue(), 0);
+        EXPECT_EQ(original->allKeys(), keys + QStringList{"own"});
+        EXPECT_EQ(c->count(), size - 1);
+        EXPECT_TRUE(c->objectForKey("1").isNull());
+        EXPECT_EQ(c->objectForKey(QString::number(size - 1)).intValue(), size - 1);
+        for (const DictionaryRef& d : {a, b, c, original})
+            EXPECT_TRUE(d->objectForKey("link").isNull());
+
+        // The shorter keys changed meanwhile (their one holder gained a key): not taken back.
+        DictionaryRef alone = numbered(size);
+        DictionaryRef d = alone->mutableCopy();
+        DictionaryRef e = alone->mutableCopy();
+        d->setObject(Value("linked"), "link");
+        e->setObject(Value("linked"), "link");
+        alone->setObject(Value("o"), "own");
+        d->removeObjectForKey("link");
+        EXPECT_EQ(d->allKeys(), keys);
+        EXPECT_FALSE(d->containsKey("own"));
+        EXPECT_EQ(e->allKeys(), keys + QStringList{"link"});
+        EXPECT_EQ(alone->allKeys(), keys + QStringList{"own"});
     }
 }
 
