@@ -1,6 +1,7 @@
 #include "document/AddressBookImport.h"
 
 #include "document/DocumentStyle.h"
+#include "platform/WindowSize.h"
 #include "ui_AddressBookSheet.h"
 
 #include <QFont>
@@ -256,6 +257,7 @@ AddressBookSheet::AddressBookSheet(QWidget* parent) : QDialog(parent), m_ui(std:
     DocumentStyle::setHeading(m_ui->titleLabel, 1.2);
     DocumentStyle::setSecondary(m_ui->skippedLabel);
     m_ui->skippedLabel->hide();
+    WindowSize::fitToLayout(this);
 }
 
 AddressBookSheet::~AddressBookSheet() = default;

@@ -1,6 +1,7 @@
 #include "document/CategorySheet.h"
 
 #include "document/DocumentStyle.h"
+#include "platform/WindowSize.h"
 #include "ui_CategorySheet.h"
 
 CategorySheet::CategorySheet(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::CategorySheet>())
@@ -8,6 +9,7 @@ CategorySheet::CategorySheet(QWidget* parent) : QDialog(parent), m_ui(std::make_
     m_ui->setupUi(this);
     DocumentStyle::setHeading(m_ui->titleLabel, 1.2);
     DocumentStyle::setSecondary(m_ui->infoLabel);
+    WindowSize::fitToLayout(this);
 }
 
 CategorySheet::~CategorySheet() = default;

@@ -1,6 +1,7 @@
 #include "document/LabelSheet.h"
 
 #include "document/DocumentStyle.h"
+#include "platform/WindowSize.h"
 #include "ui_LabelSheet.h"
 
 LabelSheet::LabelSheet(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::LabelSheet>())
@@ -8,6 +9,7 @@ LabelSheet::LabelSheet(QWidget* parent) : QDialog(parent), m_ui(std::make_unique
     m_ui->setupUi(this);
     DocumentStyle::setHeading(m_ui->titleLabel, 1.2);
     DocumentStyle::setSecondary(m_ui->infoLabel);
+    WindowSize::fitToLayout(this);
 }
 
 LabelSheet::~LabelSheet() = default;

@@ -1,6 +1,7 @@
 #include "encryption/PasswordSheet.h"
 
 #include "encryption/CryptoPrimitives.h"
+#include "platform/WindowSize.h"
 #include "ui_ChangePasswordSheet.h"
 #include "ui_InsertPasswordSheet.h"
 #include "ui_MandatoryPasswordSheet.h"
@@ -47,6 +48,8 @@ void PasswordSheet::setUp()
     }
     connect(m_showClearPasswordBox, &QCheckBox::toggled, this, [this](bool show) { setShowClearPassword(show); });
     m_confirmButton->setDefault(true);
+    // The explanation wraps: the sheet takes the height it needs at its width.
+    WindowSize::fitToLayout(this);
 }
 
 void PasswordSheet::setShowClearPassword(bool show)

@@ -374,18 +374,21 @@ void QvCryptoDoc::cancelChangePasswordSheet()
 void QvCryptoDoc::changeSheetEnded(QWidget* window, int returnCode)
 {
     m_changePasswordSheet = nullptr;
-    setShowClearPasswordInInsertPasswordSheet(false);
     // Cancelled, closed with Escape, or ended by the program: nothing changes.
     if (returnCode != kConfirmTag) {
+        setShowClearPasswordInInsertPasswordSheet(false);
         forgetTypedPasswords();
         return;
     }
+    // A refused entry keeps "Show password" as it was for Retry; the change
+    // hides the entries again once it is over (Cancel in the alert, or done).
     if (m_plainPasswordPrevious != m_plainPassword) {
         passwordMustMatch(window);
         return;
     }
     if (!newPasswordFollowsRules(window, PasswordSheetKind::Change))
         return;
+    setShowClearPasswordInInsertPasswordSheet(false);
     acceptNewPassword();
     showSheetAlert(window, kChangedMessage, kChangedInformative);
 }
@@ -470,6 +473,8 @@ void QvCryptoDoc::retryAlert(QWidget* window, const QString& message, const QStr
         if (!guard)
             return;
         if (answer != Alert::FirstButtonReturn) {
+            if (sheet == PasswordSheetKind::Change)
+                guard->setShowClearPasswordInInsertPasswordSheet(false);
             guard->forgetTypedPasswords();
             return;
         }

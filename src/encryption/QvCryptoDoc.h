@@ -72,7 +72,9 @@ public:
     void setPlainPasswordInsertedRetype(const QString& text);
     QString plainPasswordPrevious() const { return m_plainPasswordPrevious; }
     void setPlainPasswordPrevious(const QString& text);
-    // Whether the sheets show what is typed in clear.
+    // Whether the sheets show what is typed in clear. The password command
+    // opens the change sheet hidden; Retry after a refused change keeps it as
+    // the user left it, and the change ends hidden.
     bool showClearPasswordInInsertPasswordSheet() const { return m_showClearPassword; }
     void setShowClearPasswordInInsertPasswordSheet(bool show);
     // How the insert sheet was ended last.

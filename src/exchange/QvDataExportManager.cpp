@@ -8,6 +8,7 @@
 #include "platform/FileChooser.h"
 #include "platform/FileWrite.h"
 #include "platform/Sheet.h"
+#include "platform/WindowSize.h"
 #include "ui_Exporter.h"
 
 #include <QAbstractTableModel>
@@ -195,6 +196,7 @@ void QvDataExportManager::buildSheets()
         connect(controller, &Observable::valueChangedForKeyPath, m_exportSettingsPanel, updateButtons);
     updateButtons();
     m_exportSettingsPanel->resize(m_exportSettingsPanel->sizeHint().expandedTo(QSize(560, 0)));
+    WindowSize::fitToLayout(m_exportSettingsPanel);
 }
 
 QList<QObject*> QvDataExportManager::topLevelObjectsOfNib() const

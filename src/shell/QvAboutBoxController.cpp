@@ -6,6 +6,7 @@
 
 #include "platform/Binding.h"
 #include "platform/BuildConfig.h"
+#include "platform/WindowSize.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -26,6 +27,7 @@ public:
         ui.setupUi(this);
         setWindowIcon(ShellResources::applicationIcon());
         ui.appIcon->setPixmap(ShellResources::applicationIcon().pixmap(96, 96));
+        WindowSize::fitToLayout(this);
     }
     Ui::AboutBox ui;
 };

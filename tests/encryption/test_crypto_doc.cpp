@@ -388,6 +388,62 @@ TEST_F(CryptoDocTest, RetryReopensTheChangeSheetAndCancelKeepsTheOldPassword)
     EXPECT_TRUE(doc->plainPasswordInsertedRetype().isEmpty());
 }
 
+TEST_F(CryptoDocTest, RetryOnTheChangeSheetKeepsShowPasswordAsTheUserLeftIt)
+{
+    const QString old = QStringLiteral("oldpass");
+    const struct {
+        const char* name;
+        Entries refused;
+    } cases[] = {
+        {"wrong old", {QStringLiteral("nope"), QStringLiteral("newpass"), QStringLiteral("newpass")}},
+        {"new entries differ", {old, QStringLiteral("newpass"), QStringLiteral("newpasX")}},
+        {"too short", {old, QStringLiteral("12345"), QStringLiteral("12345")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        protect(old);
+        responder.answerWithButton(QStringLiteral("Retry"))
+            .answerWithButton(QStringLiteral("Retry"))
+            .answerWithButton(QStringLiteral("Cancel"));
+        // Toggles "Show password" in the sheet and confirms the refused entries.
+        const auto toggleAndConfirm = [&](PasswordSheet* sheet) {
+            sheet->showClearPasswordBox()->click();
+            typeAndConfirm(sheet, c.refused);
+            settle();
+            return attachedSheet();
+        };
+        doc->documentPassword();
+        PasswordSheet* sheet = attachedSheet();
+        ASSERT_TRUE(sheet);
+        EXPECT_FALSE(sheet->showClearPasswordBox()->isChecked()) << "the command opens it hidden";
+
+        PasswordSheet* again = toggleAndConfirm(sheet);
+        ASSERT_TRUE(again);
+        EXPECT_TRUE(again->showClearPasswordBox()->isChecked());
+        for (QLineEdit* field : {again->oldPasswordField(), again->newPasswordField(), again->retypePasswordField()})
+            EXPECT_EQ(field->echoMode(), QLineEdit::Normal) << qPrintable(field->objectName());
+        // Hidden again by the user, it stays hidden on the next Retry.
+        PasswordSheet* third = toggleAndConfirm(again);
+        ASSERT_TRUE(third);
+        EXPECT_FALSE(third->showClearPasswordBox()->isChecked());
+        EXPECT_EQ(third->retypePasswordField()->echoMode(), QLineEdit::Password);
+
+        // Given up in the alert, the next change starts hidden; so after a change that succeeds.
+        EXPECT_FALSE(toggleAndConfirm(third));
+        EXPECT_FALSE(doc->showClearPasswordInInsertPasswordSheet());
+        doc->documentPassword();
+        ASSERT_TRUE(attachedSheet());
+        EXPECT_FALSE(attachedSheet()->showClearPasswordBox()->isChecked());
+        attachedSheet()->showClearPasswordBox()->click();
+        typeAndConfirm(attachedSheet(), {old, QStringLiteral("newpass"), QStringLiteral("newpass")});
+        settle();
+        EXPECT_EQ(doc->plainPassword(), QStringLiteral("newpass"));
+        EXPECT_FALSE(doc->showClearPasswordInInsertPasswordSheet());
+    }
+}
+
 TEST_F(CryptoDocTest, CancellingTheChangeSheetChangesNothing)
 {
     protect(QStringLiteral("oldpass"));
