@@ -57,7 +57,7 @@ void CategoryView::CopyInClipboard()
     const DictionaryRef category = selectedCategory(m_myArrayController);
     if (!category)
         return;
-    Clipboard::setText(CategoryBadges::nameOf(*category));
+    Clipboard::setText(CategoryBadges::nameOf(*category), this);
 }
 
 QSize CategoryView::sizeHint() const

@@ -5,6 +5,7 @@
 #include "document/MyDocumentFileSupport.h"
 #include "encryption/QvCommonCrypto.h"
 #include "platform/Alert.h"
+#include "platform/Clipboard.h"
 #include "platform/MainQueue.h"
 #include "platform/Sheet.h"
 
@@ -67,6 +68,10 @@ void MyDocument::doLockDocument()
     setMyLabelDictionary(defaultLabelDictionary());
     forgetSearch();
     setIsEncrypted(true);
+    // What was copied or selected in the window or its sheets is contact text
+    // that other programs could still read; another program's copy, or
+    // another document's, stays.
+    Clipboard::forgetCopiesFrom(myWindow());
 
     setMakeToolbarVisibleAtDecrypt(toolbarWasShown);
     if (QToolBar* toolbar = modernToolbar())

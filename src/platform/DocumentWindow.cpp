@@ -1,5 +1,6 @@
 #include "platform/DocumentWindow.h"
 
+#include "platform/Clipboard.h"
 #include "platform/Document.h"
 #include "platform/DocumentController.h"
 #include "platform/Sheet.h"
@@ -49,6 +50,8 @@ DocumentWindow::DocumentWindow(Document* document, QWidget* parent) : QMainWindo
     }
     // The edit commands follow the focused field.
     connect(qApp, &QApplication::focusChanged, this, &DocumentWindow::validateCommands);
+    // What is copied in the window is known as the window's, so that the document can take it back.
+    Clipboard::watchCopies();
     if (applicationCommands())
         applicationCommands()(*this);
     updateTitle();

@@ -11,7 +11,9 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QScreen>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -312,6 +314,120 @@ TEST_F(DocumentFileTest, TheLockForgetsTheSearch)
         EXPECT_EQ(search->text(), QString());
         EXPECT_EQ(records(document)->arrangedCount(), 2) << "the whole list shows again";
     }
+}
+
+// What was copied or selected in a document's window is contact text that
+// any program may read: the lock takes it back from the clipboard and the
+// selection, from wherever in the window it was copied, unless another
+// program or another document has copied since.
+class CopiedTextTest : public DocumentFileTest {
+protected:
+    // Selects the text of a widget of the window and copies it with Ctrl+C, as
+    // the user does; where the desktop has a selection, selecting it puts it
+    // there too, which the offscreen platform's widgets leave to the test.
+    void copyFrom(MyDocument* document, QWidget* widget)
+    {
+        ASSERT_NE(widget, nullptr);
+        document->myWindow()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(document->myWindow()));
+        widget->setFocus();
+        QString selected;
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            label->setSelection(0, int(label->text().size()));
+            selected = label->selectedText();
+        } else if (auto* field = qobject_cast<QLineEdit*>(widget)) {
+            field->selectAll();
+            selected = field->selectedText();
+        } else if (auto* table = qobject_cast<QTableView*>(widget)) {
+            selected = table->currentIndex().data().toString();
+        }
+        ASSERT_FALSE(selected.isEmpty());
+        auto* selection = new QMimeData;
+        selection->setText(selected);
+        clipboard.setMimeData(selection, QClipboard::Selection);
+        QTest::keyClick(widget, Qt::Key_C, Qt::ControlModifier);
+        settle();
+        ASSERT_EQ(Clipboard::text(), selected) << "copied by Ctrl+C";
+        copied = selected;
+    }
+    static QString selectionText(const Clipboard& from)
+    {
+        const QMimeData* data = from.mimeData(QClipboard::Selection);
+        return data ? data->text() : QString();
+    }
+    void lock(MyDocument* document)
+    {
+        document->doLockDocument();
+        settle();
+        ASSERT_TRUE(document->isEncrypted());
+    }
+    void unlock(MyDocument* document)
+    {
+        document->submitPasswordToDecrypt(QString::fromLatin1(kPassword));
+        settle();
+        ASSERT_FALSE(document->isEncrypted());
+        records(document)->setSelectionIndex(0);
+        settle();
+    }
+
+    QString copied;
+};
+
+TEST_F(CopiedTextTest, TheLockTakesBackWhatWasCopiedFromTheDocumentAndOnlyThat)
+{
+    MyDocument* document = savedDocument(QStringLiteral("copied.calvorin"));
+    MyDocument* other = savedDocument(QStringLiteral("other.calvorin"));
+    for (MyDocument* d : {document, other}) {
+        d->myWindow()->show();
+        records(d)->setSelectionIndex(0);
+    }
+    settle();
+
+    const struct {
+        const char* from;
+        std::function<QWidget*()> widget;
+    } sources[] = {
+        {"a value the record pane shows", [&] { return document->myWindow()->findChild<QLabel*>("viewName"); }},
+        {"a field of the record pane in edit mode",
+         [&] {
+             document->switchToEditMode();
+             return document->myWindow()->findChild<QLineEdit*>("edit_firstName");
+         }},
+        {"the search text",
+         [&] {
+             document->searchField()->setText(QStringLiteral("Person"));
+             return document->searchField();
+         }},
+        {"the list of contacts", [&] { return document->myTableView(); }},
+    };
+    for (const auto& source : sources) {
+        SCOPED_TRACE(source.from);
+        copyFrom(document, source.widget());
+        lock(document);
+        EXPECT_EQ(Clipboard::text(), QString());
+        EXPECT_EQ(clipboard.mimeData(QClipboard::Clipboard), nullptr) << "the copy is released";
+        EXPECT_EQ(clipboard.mimeData(QClipboard::Selection), nullptr);
+        unlock(document);
+        document->switchToViewMode();
+    }
+
+    // Copied since by another program: the lock leaves it alone.
+    copyFrom(document, document->myWindow()->findChild<QLabel*>("viewName"));
+    clipboard.foreignCopy(QStringLiteral("from elsewhere"));
+    clipboard.foreignCopy(QStringLiteral("selected elsewhere"), QClipboard::Selection);
+    lock(document);
+    EXPECT_EQ(Clipboard::text(), QStringLiteral("from elsewhere"));
+    EXPECT_EQ(selectionText(clipboard), QStringLiteral("selected elsewhere"));
+    unlock(document);
+
+    // Copied from the other open document: it stays until that one locks.
+    copyFrom(other, other->myWindow()->findChild<QLabel*>("viewName"));
+    lock(document);
+    EXPECT_EQ(Clipboard::text(), copied);
+    EXPECT_EQ(selectionText(clipboard), copied);
+    lock(other);
+    EXPECT_EQ(Clipboard::text(), QString());
+    EXPECT_EQ(selectionText(clipboard), QString());
 }
 
 TEST_F(DocumentFileTest, ABadFileChangesNothingAndANewerOneIsRefused)

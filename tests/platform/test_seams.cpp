@@ -8,11 +8,13 @@
 #include "platform/UrlOpener.h"
 
 #include <QCheckBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -137,13 +139,81 @@ TEST(Seams, InstalledImplementationsStandInUntilTheyGo)
         EXPECT_EQ(Clock::now(), fixed.addSecs(1));
         EXPECT_TRUE(UrlOpener::open(QUrl("mailto:someone@calvorin.example")));
         EXPECT_EQ(opener.opened, QList<QUrl>{QUrl("mailto:someone@calvorin.example")});
-        Clipboard::setText("copied");
+        Clipboard::setText("copied", nullptr);
         EXPECT_EQ(Clipboard::text(), "copied");
+        EXPECT_TRUE(Seam<Clipboard>::current().supportsMode(QClipboard::Selection)) << "the test's own selection";
     }
     EXPECT_LT(qAbs(Clock::now().secsTo(QDateTime::currentDateTime())), 5);
-    // The production clipboard of the offscreen platform keeps text within the process.
-    Clipboard::setText("system");
+    // The production clipboard of the offscreen platform keeps text within the process, and has no selection.
+    Clipboard::setText("system", nullptr);
     EXPECT_EQ(Clipboard::text(), "system");
+    EXPECT_FALSE(Seam<Clipboard>::current().supportsMode(QClipboard::Selection));
+}
+
+// The application's copies are known by the window they come from; a window
+// takes back its own, as long as nothing was copied over them.
+TEST(Clipboard, AWindowTakesBackOnlyWhatWasCopiedFromItAndIsStillThere)
+{
+    MemoryClipboard clipboard;
+    QMainWindow first;
+    QMainWindow second;
+    auto* field = new QLineEdit("first's text", &first);
+    first.setCentralWidget(field);
+    auto* sheet = new QDialog(&first);
+    auto* sheetField = new QLineEdit("sheet's text", sheet);
+    auto* secondField = new QLineEdit("second's text", &second);
+    second.setCentralWidget(secondField);
+    first.show();
+    second.show();
+    // As the user does: in the active window, the field with the focus copies what is selected in it.
+    const auto copy = [](QWidget* window, QLineEdit* from) {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        from->setFocus();
+        from->selectAll();
+        from->copy();
+    };
+    const auto selection = [&clipboard] {
+        const QMimeData* data = clipboard.mimeData(QClipboard::Selection);
+        return data ? data->text() : QString();
+    };
+
+    copy(&first, field);
+    Clipboard::forgetCopiesFrom(&second);
+    EXPECT_EQ(Clipboard::text(), "first's text");
+    Clipboard::forgetCopiesFrom(&first);
+    EXPECT_EQ(Clipboard::text(), QString());
+
+    sheet->show();
+    copy(sheet, sheetField);
+    Clipboard::forgetCopiesFrom(&first);
+    EXPECT_EQ(Clipboard::text(), QString()) << "a sheet's copy is its window's";
+    sheet->hide();
+
+    // Copied through setText: from the window of the widget named, wherever the focus is.
+    first.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&first));
+    Clipboard::setText("badge", secondField);
+    Clipboard::forgetCopiesFrom(&first);
+    EXPECT_EQ(Clipboard::text(), "badge");
+    Clipboard::forgetCopiesFrom(&second);
+    EXPECT_EQ(Clipboard::text(), QString());
+
+    // Another program's copy over the window's stays; so does a selection of another window.
+    copy(&first, field);
+    clipboard.foreignCopy("elsewhere");
+    auto* selected = new QMimeData;
+    selected->setText("second's selection");
+    second.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&second));
+    secondField->setFocus();
+    clipboard.setMimeData(selected, QClipboard::Selection); // what selecting in the field does on X11
+    Clipboard::forgetCopiesFrom(&first);
+    EXPECT_EQ(Clipboard::text(), "elsewhere");
+    EXPECT_EQ(selection(), "second's selection");
+    Clipboard::forgetCopiesFrom(&second);
+    EXPECT_EQ(Clipboard::text(), "elsewhere");
+    EXPECT_EQ(selection(), QString());
 }
 
 TEST(FontFamilies, EachFamilyIsListedOnceByItsPlainName)

@@ -1,13 +1,13 @@
 // A locked document keeps nothing in clear: after contacts are typed in,
-// shown, searched for, saved and the document locked, no live object, stack,
-// static data or freed block of the process holds their names, company,
-// note, the search text or the password, in any of the encodings text takes
-// on the way. The process runs with the application's allocator settings
-// (freed blocks filled) and nothing here wipes a block: the scan sees what
-// the application would leave. Blocks freed on the way are also searched as
-// they go: the document's own byte buffers (archives in clear, the
-// password's bytes) must be wiped before they are freed, whatever the
-// allocator does after.
+// shown, searched for, copied, saved and the document locked, no live
+// object, stack, static data or freed block of the process holds their
+// names, company, note, what was copied of them, the search text or the
+// password, in any of the encodings text takes on the way. The process runs
+// with the application's allocator settings (freed blocks filled) and
+// nothing here wipes a block: the scan sees what the application would
+// leave. Blocks freed on the way are also searched as they go: the
+// document's own byte buffers (archives in clear, the password's bytes)
+// must be wiped before they are freed, whatever the allocator does after.
 #include "FreedBlocks.h"
 #include "MemoryScan.h"
 #include "test_document_fixture.h"
@@ -21,6 +21,7 @@
 #include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,9 +50,11 @@ const Secret kSecrets[] = {
     {"company", "Hühnerbrühwerk"},
     {"second last name", "Fliederbüschl"},
     {"search text", "Zürrgelm"},
+    {"copied value", "Kolibri-Schwärmerei"},
 };
 constexpr int kPasswordText = 3;
 constexpr int kSearchText = 6;
+constexpr int kCopiedValue = 7;
 
 struct Needle {
     int secret;
@@ -171,6 +174,28 @@ protected:
         settle();
         ASSERT_EQ(document->myArrayController()->arrangedCount(), 1);
     }
+    // Copies what a widget of the window has selected with Ctrl+C, as the user does.
+    void copySelected(QWidget* widget, const QString& expected)
+    {
+        ASSERT_NE(widget, nullptr);
+        widget->setFocus();
+        press(widget, Qt::Key_C, Qt::ControlModifier);
+        const QMimeData* copied = clipboard.mimeData(QClipboard::Clipboard);
+        ASSERT_TRUE(copied && copied->text() == expected);
+    }
+    // Selects the value the record pane shows under `name` and copies it.
+    void copyShown(const char* name, int secret)
+    {
+        auto* label = window->findChild<QLabel*>(QLatin1String(name));
+        ASSERT_NE(label, nullptr) << name;
+        label->setSelection(0, int(label->text().size()));
+        copySelected(label, text(secret));
+    }
+    void copySearch()
+    {
+        document->searchField()->selectAll();
+        copySelected(document->searchField(), text(kSearchText));
+    }
 
     // What the memory holds of the secrets, as "secret (form) in region at address: bytes around".
     QStringList held()
@@ -256,8 +281,10 @@ TEST_F(MemoryAfterLockTest, NothingOfAContactOrThePasswordIsHeldOnceLocked)
     typeText("edit_firstName", 0);
     typeText("edit_lastName", 1);
     typeText("edit_note", 2);
+    typeText("edit_emailWork", kCopiedValue);
     press(window, Qt::Key_E, Qt::ControlModifier);
     ASSERT_TRUE(window->findChild<QLabel*>("viewValue_note")->text().contains(text(2)));
+    copyShown("viewValue_emailWork", kCopiedValue);
     searchFor();
     readAloud();
     const QString file = dir.filePath("memory.calvorin");
@@ -268,7 +295,8 @@ TEST_F(MemoryAfterLockTest, NothingOfAContactOrThePasswordIsHeldOnceLocked)
 
     // The scan finds what is held while unlocked.
     const auto unlocked = heldCounts(held());
-    for (const char* form : {"first name (UTF-16LE)", "last name (UTF-16LE)", "note (UTF-16LE)", "search text (UTF-16LE)"})
+    for (const char* form : {"first name (UTF-16LE)", "last name (UTF-16LE)", "note (UTF-16LE)", "search text (UTF-16LE)",
+                             "copied value (UTF-16LE)"})
         EXPECT_GT(unlocked.count(QLatin1String(form)), 0u) << form << " is not found while it is shown";
 
     const struct {
@@ -298,6 +326,7 @@ TEST_F(MemoryAfterLockTest, NothingOfAContactOrThePasswordIsHeldOnceLocked)
         if (document->isEncrypted()) {
             unlockByTyping();
             searchFor();
+            copySearch();
             readAloud();
         }
         step.lock();
