@@ -8,6 +8,7 @@
 
 #include "document/FilteringArrayController.h"
 #include "exchange/ExchangeInstall.h"
+#include "exchange/QvDataImportManager.h"
 #include "document/MyDocument.h"
 #include "platform/Alert.h"
 #include "platform/Clipboard.h"
@@ -87,10 +88,15 @@ protected:
     MyAppDelegate& delegate() { return shell->delegate(); }
     PreferencesWindow& preferences() { return shell->preferencesWindow(); }
 
-    // Lets queued work, answers to sheets and deferred deletions run.
+    // Lets queued work, answers to sheets and deferred deletions run. A file
+    // an import is reading is read to the end first, so that its rows come
+    // back through the queue however busy the machine is.
     void settle()
     {
         for (int i = 0; i < 5; ++i) {
+            for (Document* document : controller.documents())
+                if (auto* importer = dynamic_cast<QvDataImportManager*>(static_cast<MyDocument*>(document)->myImportManager()))
+                    importer->waitForReading();
             queue.runAll();
             QCoreApplication::processEvents();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -312,7 +312,10 @@ TEST_F(WindowSizesTest, EveryWindowAndSheetGivesItsControlsTheRoomTheyNeed)
              ASSERT_TRUE(document->myImportManager());
              QDialog* mapping = Sheet::attachedSheet(window);
              ASSERT_TRUE(mapping);
-             mapping->findChild<QPushButton*>(QStringLiteral("importButton"))->click();
+             auto* importButton = mapping->findChild<QPushButton*>(QStringLiteral("importButton"));
+             ASSERT_TRUE(importButton) << "the sheet on the window is " << qPrintable(mapping->objectName()) << " "
+                                       << qPrintable(mapping->windowTitle()) << " " << mapping->metaObject()->className();
+             importButton->click();
              settle();
          }},
         {{"Import from Address Book (AddressBookSheet)"},
