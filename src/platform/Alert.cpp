@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTextDocument>
 
@@ -47,6 +48,32 @@ int escapeIndex(const QStringList& titles)
     return -1;
 }
 
+// The buttons' texts with an access key each (Alt+letter), none shared: the
+// first letter of a word where it is free, else any free letter. A title's
+// own "&" is shown as it is.
+QStringList withAccessKeys(const QStringList& titles)
+{
+    QStringList texts;
+    QSet<QChar> taken;
+    for (const QString& title : titles) {
+        qsizetype at = -1;
+        for (int pass = 0; pass < 2 && at < 0; ++pass)
+            for (qsizetype i = 0; i < title.size() && at < 0; ++i) {
+                const QChar c = title[i];
+                const bool startsWord = i == 0 || title[i - 1].isSpace();
+                if (c.isLetterOrNumber() && (pass == 1 || startsWord) && !taken.contains(c.toLower()))
+                    at = i;
+            }
+        QString text = QString(title).replace(u'&', QStringLiteral("&&"));
+        if (at >= 0) {
+            taken.insert(title[at].toLower());
+            text.insert(at + title.left(at).count(u'&'), u'&');
+        }
+        texts << text;
+    }
+    return texts;
+}
+
 QMessageBox* makeBox(const Alert& alert, QWidget* parent)
 {
     auto* box = new QMessageBox(parent);
@@ -61,8 +88,9 @@ QMessageBox* makeBox(const Alert& alert, QWidget* parent)
     box->setInformativeText(plainLabelText(alert.informativeText()));
     const QStringList titles = alert.buttonTitles();
     const int escape = escapeIndex(titles);
+    const QStringList texts = withAccessKeys(titles);
     for (int i = 0; i < titles.size(); ++i) {
-        QPushButton* button = box->addButton(titles[i], roleFor(titles[i], i));
+        QPushButton* button = box->addButton(texts[i], roleFor(titles[i], i));
         button->setProperty(kAnswerProperty, Alert::FirstButtonReturn + i);
         if (i == 0)
             box->setDefaultButton(button);

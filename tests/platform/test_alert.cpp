@@ -17,7 +17,7 @@ const QStringList kThree{"Save", "Don't Save", "Cancel"};
 QAbstractButton* buttonTitled(QMessageBox* box, const QString& title)
 {
     for (QAbstractButton* button : box->buttons())
-        if (button->text() == title)
+        if (button->text().remove(u'&') == title)
             return button;
     return nullptr;
 }
@@ -83,6 +83,44 @@ TEST_F(AlertTest, ResponderAnswersAfterTheCallerHasReturnedAndRecordsTheTexts)
     EXPECT_TRUE(sheet.asSheet);
     EXPECT_EQ(sheet.window, &window);
     EXPECT_FALSE(responder.alerts()[1].asSheet);
+}
+
+TEST_F(AlertTest, EveryButtonHasAnAccessKeyOfItsOwnThatAnswersIt)
+{
+    struct Case {
+        QStringList titles;
+        QStringList shown;
+        int pressed; // the button whose access key is pressed
+    };
+    const Case cases[] = {
+        {kThree, {"&Save", "&Don't Save", "&Cancel"}, 1},
+        {{"Replace", "Rename", "Cancel"}, {"&Replace", "R&ename", "&Cancel"}, 1},
+        {{"Save & Close", "OK"}, {"&Save && Close", "&OK"}, 0},
+        {{"Go", "Go", "Go"}, {"&Go", "G&o", "Go"}, 1},
+    };
+    ScriptedResponder responder;
+    window.show();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.titles.join(u'|').toStdString());
+        responder.showNext();
+        int answer = 0;
+        Alert("Message", "", c.titles).beginSheetModalForWindow(&window, [&](int response) { answer = response; });
+        auto* box = qobject_cast<QMessageBox*>(Sheet::attachedSheet(&window));
+        ASSERT_NE(box, nullptr);
+        QStringList shown(c.titles.size());
+        for (QAbstractButton* button : box->buttons())
+            shown[button->property("alertAnswer").toInt() - Alert::FirstButtonReturn] = button->text();
+        EXPECT_EQ(shown, c.shown);
+
+        box->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+        const QKeySequence key = QKeySequence::mnemonic(c.shown[c.pressed]);
+        QTest::keyClick(box, Qt::Key(key[0].key()), Qt::AltModifier);
+        for (int wait = 0; wait < 100 && !answer; ++wait) // the button shows itself pressed first
+            QTest::qWait(10);
+        EXPECT_EQ(answer, Alert::FirstButtonReturn + c.pressed);
+        Sheet::endAll(&window);
+    }
 }
 
 TEST_F(AlertTest, AlertWithoutButtonsHasOneOK)

@@ -272,7 +272,7 @@ void answerShownAlert(const QString& button, const QString& picture)
         ASSERT_TRUE(box);
         keepPicture(box, picture);
         for (QAbstractButton* candidate : box->buttons())
-            if (candidate->text() == button)
+            if (candidate->text().remove(u'&') == button)
                 QTest::mouseClick(candidate, Qt::LeftButton);
     });
 }

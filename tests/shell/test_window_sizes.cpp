@@ -179,7 +179,7 @@ protected:
         ASSERT_TRUE(box) << "no alert on " << qPrintable(titleOf(window));
         look(box);
         for (QAbstractButton* candidate : box->buttons())
-            if (candidate->text() == button) {
+            if (candidate->text().remove(u'&') == button) {
                 candidate->click();
                 settle();
                 return;

@@ -515,7 +515,7 @@ void clickWhenShown(const QString& button, const QString& picture, QString* text
         if (!dir.isEmpty())
             box->grab().save(dir + QLatin1Char('/') + picture + QStringLiteral(".png"));
         for (QAbstractButton* candidate : box->buttons()) {
-            if (candidate->text() == button)
+            if (candidate->text().remove(u'&') == button)
                 QTest::mouseClick(candidate, Qt::LeftButton);
         }
     });
