@@ -302,6 +302,7 @@ void MyDocument::lockStateChanged(bool locked)
     announce(kIsEncrypted);
     announce(kIsDecrypted);
     updateLockedView();
+    synkCategorySubMenu();
 }
 
 void MyDocument::markChangeDone()

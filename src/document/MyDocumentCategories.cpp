@@ -251,7 +251,10 @@ void MyDocument::synkCategorySubMenu()
             for (const QPointer<QAction>& action : std::as_const(m_window->categoryActions))
                 delete action.data();
             m_window->categoryActions.clear();
-            for (qsizetype i = 0; i < count; ++i) {
+            // A locked document shows none of its categories, nor the one it starts with.
+            if (m_window->categorySuperMenuItem)
+                m_window->categorySuperMenuItem->setEnabled(isDecrypted());
+            for (qsizetype i = 0; i < (isDecrypted() ? count : 0); ++i) {
                 const QString name = CategoryBadges::nameOf(*m_categoryArrayControllerForMenu->arrangedObjectAt(i));
                 auto* action = new QAction(menuText(CategoryBadges::itemText(name, menu->fontMetrics())), menu);
                 action->setObjectName(QStringLiteral("doSelectCatMenu"));

@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QScreen>
 #include <QTableView>
@@ -274,6 +275,40 @@ TEST_F(DocumentFileTest, LockByHandAsksFirst)
 // What was searched for is the user's typing: locking, by hand or
 // automatically, takes it out of the field (its undo history too), the
 // list's filter and the filter strip, and the unlock does not bring it back.
+TEST_F(DocumentFileTest, ShowCategoryOffersTheDocumentsCategoriesOnlyWhileItIsUnlocked)
+{
+    MyDocument* document = savedDocument(QStringLiteral("categories.calvorin"));
+    document->close();
+    settle();
+    MyDocument* opened = open(path(QStringLiteral("categories.calvorin")));
+    ASSERT_TRUE(opened);
+    auto offered = [opened] {
+        QStringList names;
+        for (QAction* action : opened->myCategoryMenu()->actions())
+            if (action->objectName() == QLatin1String("doSelectCatMenu"))
+                names << action->data().toString();
+        return names;
+    };
+    QAction* item = opened->myCategorySuperMenuItem();
+    ASSERT_TRUE(item && item->menu());
+
+    for (const char* step : {"opened", "unlocked", "locked"}) {
+        SCOPED_TRACE(step);
+        if (step == std::string("unlocked")) {
+            opened->submitPasswordToDecrypt(QString::fromLatin1(kPassword));
+        } else if (step == std::string("locked")) {
+            responder.answerWithButton(QStringLiteral("OK"));
+            opened->lockDocument();
+        }
+        settle();
+        const bool unlocked = step == std::string("unlocked");
+        ASSERT_EQ(opened->isEncrypted(), !unlocked);
+        emit item->menu()->aboutToShow();
+        EXPECT_EQ(item->isEnabled(), unlocked);
+        EXPECT_EQ(offered(), unlocked ? QStringList{QStringLiteral("Generic")} : QStringList());
+    }
+}
+
 TEST_F(DocumentFileTest, TheLockForgetsTheSearch)
 {
     MyDocument* document = savedDocument(QStringLiteral("search.calvorin"));
