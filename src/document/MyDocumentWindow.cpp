@@ -39,6 +39,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QGridLayout>
@@ -547,6 +549,9 @@ void MyDocument::applyTableFont()
         return;
     const QFont font = CategoryBadges::tableFont();
     table->setFont(font);
+    // The header takes the font of its kind from the application until it is
+    // given one, also when the table's font was set first.
+    table->horizontalHeader()->setFont(font);
     table->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 10);
     table->viewport()->update();
 }
@@ -557,6 +562,11 @@ void MyDocument::updateRecordPane()
         return;
     Ui::MyDocument& ui = m_window->ui;
     const DictionaryRef record = m_myArrayController->firstSelectedObject();
+    if (record != m_window->shownRecord.lock()) {
+        m_window->shownRecord = record;
+        for (QScrollArea* pane : {ui.viewScroll, ui.editScroll})
+            pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->minimum());
+    }
     if (!record)
         ui.recordModes->setCurrentWidget(ui.emptyPage);
     else

@@ -34,6 +34,8 @@ struct MyDocument::Window {
     QPointer<CategorySheet> categorySheet;
     QPointer<LabelSheet> labelSheet;
     bool syncingSelection = false;
+    // The record the pane shows: another one is shown from its top.
+    std::weak_ptr<Dictionary> shownRecord;
 
     // Widgets of the interface file live as long as the window.
     bool alive() const { return !window.isNull(); }

@@ -5,15 +5,19 @@
 #include "document/CategoryTableModel.h"
 #include "document/RecordTableModel.h"
 #include "encryption/PasswordSheet.h"
+#include "platform/Defaults.h"
 #include "platform/DocumentWindow.h"
 #include "toolkit/QvColorUtilOSX.h"
 
 #include <QAction>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTest>
@@ -244,4 +248,49 @@ TEST_F(WindowTest, APersonKeepsContactsInANewDocument)
     EXPECT_FALSE(window->command("undo")->isEnabled());
     EXPECT_FALSE(window->command("addRow")->isEnabled());
     save(window, "locked");
+}
+
+TEST_F(WindowTest, AnotherContactIsShownFromTheTopOfItsForm)
+{
+    document = newDocument();
+    window = document->window();
+    window->resize(900, 460); // the edit form scrolls
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    for (const char* name : {"Anna", "Marco"}) {
+        const DictionaryRef record = records(document)->newObject();
+        record->setObject(Value(QString::fromLatin1(name)), QStringLiteral("firstName"));
+        document->addTheRecord(record);
+    }
+    settle();
+    document->switchToEditMode();
+    selectRow(0);
+    QScrollBar* bar = window->findChild<QScrollArea*>(QStringLiteral("editScroll"))->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0) << "the form does not scroll at this size";
+    bar->setValue(bar->maximum());
+
+    // An edit of the record shown keeps the place; another record starts at the top.
+    records(document)->setValueForKeyPath(Value(QStringLiteral("Anne")), QStringLiteral("selection.firstName"));
+    settle();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    selectRow(1);
+    EXPECT_EQ(bar->value(), 0);
+}
+
+TEST_F(WindowTest, TheListAndItsHeaderUseTheFontOfTheSettingsFromTheStart)
+{
+    Defaults& defaults = Defaults::standardUserDefaults();
+    defaults.setObject(Value::real(20.0), QStringLiteral("tableFontSize"));
+    document = newDocument();
+    settle();
+    QTableView* table = document->myTableView();
+    for (const double size : {20.0, 15.0}) {
+        SCOPED_TRACE(size);
+        if (size != 20.0)
+            defaults.setObject(Value::real(size), QStringLiteral("tableFontSize"));
+        settle();
+        EXPECT_EQ(table->font().pointSizeF(), size);
+        EXPECT_EQ(table->horizontalHeader()->font().pointSizeF(), size);
+        EXPECT_GE(table->horizontalHeader()->sizeHint().height(), QFontMetrics(table->font()).height());
+    }
+    defaults.removeObjectForKey(QStringLiteral("tableFontSize"));
 }
