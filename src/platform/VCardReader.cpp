@@ -503,6 +503,7 @@ private:
     bool m_inCard = false;
     int m_nested = 0;
     int m_cards = 0;
+    int m_blankCards = 0; // sound cards with nothing to keep, among the skipped ones
     Card m_card;
     AddressBookPeople m_result;
 };
@@ -590,7 +591,10 @@ AddressBookPeople Parser::run()
         ++m_result.skippedCards;
     }
     if (m_error.isEmpty() && m_result.people.isEmpty()) {
-        if (m_result.skippedCards > 0)
+        if (m_result.skippedCards > 0 && m_blankCards == m_result.skippedCards)
+            m_error = m_blankCards == 1 ? tr("Its one card holds nothing to import.")
+                                        : tr("Its %1 cards hold nothing to import.").arg(m_blankCards);
+        else if (m_result.skippedCards > 0)
             m_error = m_result.skippedCards == 1 ? tr("Its one card could not be read.")
                                                  : tr("None of its %1 cards could be read.").arg(m_result.skippedCards);
         else if (m_cards == 0)
@@ -715,8 +719,10 @@ void Parser::endCard()
         // A card with nothing to keep would be a blank contact: it is told as
         // one that could not be read.
         AddressBookPerson person = m_card.person();
-        if (holdsNothing(person))
+        if (holdsNothing(person)) {
             ++m_result.skippedCards;
+            ++m_blankCards;
+        }
         else
             m_result.people.append(std::move(person));
     }
