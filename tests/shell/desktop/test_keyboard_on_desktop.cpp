@@ -52,9 +52,27 @@ void input(const QStringList& arguments)
 }
 void pressKeys(const QString& keys) { input({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys}); }
 void typeText(const QString& text) { input({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text}); }
+// Where the display has put a top-level window, which the toolkit may learn
+// only later when the window manager has just moved it.
+QPoint placeOnDisplay(QWidget* window)
+{
+    QProcess xwininfo;
+    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window->winId())});
+    if (!xwininfo.waitForFinished(10000) || xwininfo.exitCode() != 0)
+        return window->mapToGlobal(QPoint());
+    QPoint place;
+    for (const QByteArray& line : xwininfo.readAllStandardOutput().split('\n')) {
+        const QByteArray text = line.trimmed();
+        if (text.startsWith("Absolute upper-left X:"))
+            place.setX(text.mid(text.indexOf(':') + 1).trimmed().toInt());
+        else if (text.startsWith("Absolute upper-left Y:"))
+            place.setY(text.mid(text.indexOf(':') + 1).trimmed().toInt());
+    }
+    return place;
+}
 void click(QWidget* widget)
 {
-    const QPoint centre = widget->mapToGlobal(widget->rect().center());
+    const QPoint centre = placeOnDisplay(widget->window()) + widget->mapTo(widget->window(), widget->rect().center());
     input({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y()),
            QStringLiteral("click"), QStringLiteral("1")});
 }
@@ -184,6 +202,16 @@ protected:
         if (up)
             pressKeys(QStringLiteral("Escape"));
     }
+    // What is up on the window and in front of it, for a failure's message.
+    QString shownSheets() const
+    {
+        QStringList shown;
+        for (QDialog* sheet = Sheet::attachedSheet(window); sheet; sheet = nullptr)
+            shown << QStringLiteral("sheet %1 (%2 in all)").arg(sheet->objectName()).arg(Sheet::count(window));
+        if (QWidget* modal = QApplication::activeModalWidget())
+            shown << QStringLiteral("modal %1 \"%2\"").arg(modal->objectName(), modal->windowTitle());
+        return shown.join(QStringLiteral(", "));
+    }
     MyDataImportManager* importer() const { return static_cast<MyDataImportManager*>(document->myImportManager()); }
 
     QTemporaryDir dir;
@@ -264,7 +292,7 @@ TEST_F(KeyboardOnDesktopTest, ControlSSavesRightAfterEachKindOfSheetEnds)
         ASSERT_TRUE(document->isDocumentEdited());
         c.openAndEnd();
         ASSERT_TRUE(QTest::qWaitFor([&] { return Sheet::count(window) == 0 && !QApplication::activeModalWidget(); }, 10000))
-            << "the sheet did not end" << screenKeptAs(c.sheet);
+            << "the sheet did not end: " << qPrintable(shownSheets()) << screenKeptAs(c.sheet);
         // As soon as a person can: the display and the application both give
         // the window the keyboard, and stay so for a moment.
         const auto keyboardBack = [&] {
