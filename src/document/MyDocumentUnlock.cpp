@@ -36,6 +36,10 @@ void restoreFrame(QWidget* window, const StoredFrame& stored)
     const QScreen* primary = QGuiApplication::primaryScreen();
     if (!window || !primary)
         return;
+    // A file written before its window was made holds an empty frame: it
+    // says nothing of where the window goes, and the window stays.
+    if (!(stored.width > 0 && stored.height > 0))
+        return;
     QList<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens())
         screens.append(screen->availableGeometry());

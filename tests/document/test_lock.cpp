@@ -540,6 +540,28 @@ TEST_F(DocumentFileTest, TheWindowFrameComesBackOnAScreenAndTheLockKeepsTheTopEd
     EXPECT_TRUE(opened->modernToolbar()->isVisibleTo(opened->myWindow()));
 }
 
+TEST_F(DocumentFileTest, AFileWrittenWithoutAWindowLeavesTheWindowWhereItIsAtTheUnlock)
+{
+    {
+        // Written before any window was made: the file's frame is empty.
+        auto* made = static_cast<MyDocument*>(controller.openUntitledDocumentAndDisplay(false, nullptr));
+        ASSERT_EQ(made->myWindow(), nullptr);
+        made->setPlainPassword(QString::fromLatin1(kPassword));
+        ASSERT_TRUE(save(made, QStringLiteral("no-window.calvorin")));
+        made->close();
+        settle();
+    }
+    MyDocument* opened = open(path(QStringLiteral("no-window.calvorin")));
+    ASSERT_TRUE(opened && opened->myWindow());
+    opened->myWindow()->show();
+    settle();
+    const QPoint before = opened->myWindow()->pos();
+    opened->submitPasswordToDecrypt(QString::fromLatin1(kPassword));
+    settle();
+    ASSERT_TRUE(opened->isDecrypted());
+    EXPECT_EQ(opened->myWindow()->pos(), before);
+}
+
 TEST_F(DocumentFileTest, TheWholeWayThroughTheWindow)
 {
     // Create, add, save, close.

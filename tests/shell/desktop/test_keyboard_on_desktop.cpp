@@ -212,6 +212,16 @@ protected:
             shown << QStringLiteral("modal %1 \"%2\"").arg(modal->objectName(), modal->windowTitle());
         return shown.join(QStringLiteral(", "));
     }
+    QString whereTheKeyboardIs() const
+    {
+        const QWindow* focus = QGuiApplication::focusWindow();
+        return QStringLiteral("the display gives it to 0x%1, the window is 0x%2 at %3,%4; the toolkit gives it to %5")
+            .arg(KeyboardFocus::displayFocus(), 0, 16)
+            .arg(window->winId(), 0, 16)
+            .arg(window->x())
+            .arg(window->y())
+            .arg(focus ? QStringLiteral("0x%1 \"%2\"").arg(focus->winId(), 0, 16).arg(focus->title()) : QStringLiteral("none"));
+    }
     MyDataImportManager* importer() const { return static_cast<MyDataImportManager*>(document->myImportManager()); }
 
     QTemporaryDir dir;
@@ -298,11 +308,11 @@ TEST_F(KeyboardOnDesktopTest, ControlSSavesRightAfterEachKindOfSheetEnds)
         const auto keyboardBack = [&] {
             return displayFocusIsOn(window) && QGuiApplication::focusWindow() == window->windowHandle();
         };
-        ASSERT_TRUE(QTest::qWaitFor(keyboardBack, 5000))
-            << "the keyboard did not come back to the window" << screenKeptAs(c.sheet);
+        ASSERT_TRUE(QTest::qWaitFor(keyboardBack, 10000))
+            << "the keyboard did not come back to the window: " << qPrintable(whereTheKeyboardIs()) << screenKeptAs(c.sheet);
         QTest::qWait(250);
         ASSERT_TRUE(QTest::qWaitFor(keyboardBack, 5000))
-            << "the keyboard went away from the window again" << screenKeptAs(c.sheet);
+            << "the keyboard went away from the window again: " << qPrintable(whereTheKeyboardIs()) << screenKeptAs(c.sheet);
         const QByteArray before = fileBytes();
         pressKeys(QStringLiteral("ctrl+s"));
         EXPECT_TRUE(QTest::qWaitFor([&] { return !document->isDocumentEdited() && fileBytes() != before; }, 5000))
