@@ -4,6 +4,7 @@
 #include "platform/Sheet.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSet>
@@ -74,9 +75,30 @@ QStringList withAccessKeys(const QStringList& titles)
     return texts;
 }
 
+// The message box would also take a button's letter typed alone as its
+// answer: typing that was meant for the window (a "d" when the close question
+// comes up) must not choose Don't Save. The access keys need Alt.
+class LettersAloneAreNoAnswer : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool alone = !(key->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier));
+            if (alone && !key->text().isEmpty() && key->text().front().isLetterOrNumber())
+                return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 QMessageBox* makeBox(const Alert& alert, QWidget* parent)
 {
     auto* box = new QMessageBox(parent);
+    box->installEventFilter(new LettersAloneAreNoAnswer(box));
     switch (alert.alertStyle()) {
     case Alert::WarningStyle: box->setIcon(QMessageBox::Warning); break;
     case Alert::InformationalStyle: box->setIcon(QMessageBox::Information); break;
