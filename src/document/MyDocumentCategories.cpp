@@ -254,7 +254,8 @@ void MyDocument::synkCategorySubMenu()
             // A locked document shows none of its categories, nor the one it starts with.
             if (m_window->categorySuperMenuItem)
                 m_window->categorySuperMenuItem->setEnabled(isDecrypted());
-            for (qsizetype i = 0; i < (isDecrypted() ? count : 0); ++i) {
+            const qsizetype listed = isDecrypted() ? count : 0;
+            for (qsizetype i = 0; i < listed; ++i) {
                 const QString name = CategoryBadges::nameOf(*m_categoryArrayControllerForMenu->arrangedObjectAt(i));
                 auto* action = new QAction(menuText(CategoryBadges::itemText(name, menu->fontMetrics())), menu);
                 action->setObjectName(QStringLiteral("doSelectCatMenu"));

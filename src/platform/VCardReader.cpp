@@ -716,15 +716,15 @@ void Parser::endCard()
     if (m_card.damaged) {
         ++m_result.skippedCards;
     } else if (!m_card.notPerson) {
-        // A card with nothing to keep would be a blank contact: it is told as
-        // one that could not be read.
+        // A card with nothing to keep would be a blank contact: it is passed
+        // over, and a file of such cards alone holds nothing to import.
         AddressBookPerson person = m_card.person();
         if (holdsNothing(person)) {
             ++m_result.skippedCards;
             ++m_blankCards;
-        }
-        else
+        } else {
             m_result.people.append(std::move(person));
+        }
     }
     m_card.clear();
 }
