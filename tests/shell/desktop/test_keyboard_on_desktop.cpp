@@ -206,7 +206,7 @@ protected:
     QString shownSheets() const
     {
         QStringList shown;
-        for (QDialog* sheet = Sheet::attachedSheet(window); sheet; sheet = nullptr)
+        if (QDialog* sheet = Sheet::attachedSheet(window))
             shown << QStringLiteral("sheet %1 (%2 in all)").arg(sheet->objectName()).arg(Sheet::count(window));
         if (QWidget* modal = QApplication::activeModalWidget())
             shown << QStringLiteral("modal %1 \"%2\"").arg(modal->objectName(), modal->windowTitle());
